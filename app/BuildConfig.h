@@ -1,0 +1,9 @@
+#pragma once
+// Addresses and pauses fixed when the program is built (CMake cache variables);
+// nothing here is read at run time.
+
+extern const char* const g_statusServerHost;
+extern const unsigned short g_statusServerPort;    // 0: the HTTP default, 80
+extern const char* const g_downloadServerHost;
+extern const unsigned short g_downloadServerPort;  // 0: the HTTP default, 80
+extern const unsigned long g_pollPauseMs;
