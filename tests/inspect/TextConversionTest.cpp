@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <stdexcept>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -13,6 +14,8 @@ struct WideCase {
     std::wstring wide;
     std::string utf8;
 };
+void PrintTo(const WideCase& c, std::ostream* os) { *os << c.name; }
+
 
 class WideToUtf8Cases : public ::testing::TestWithParam<WideCase> {};
 
@@ -40,6 +43,8 @@ struct DecodeCase {
     bool ok;
     std::wstring wide;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+
 
 class Utf8ToWideCases : public ::testing::TestWithParam<DecodeCase> {};
 

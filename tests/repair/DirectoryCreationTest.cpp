@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -38,6 +39,8 @@ struct RelativeCase {
     const char* expected;
     const char* created;  // relative to the working directory
 };
+void PrintTo(const RelativeCase& c, std::ostream* os) { *os << c.name; }
+
 
 class RelativePaths : public DirectoryCreation, public ::testing::WithParamInterface<RelativeCase> {};
 

@@ -1,0 +1,3 @@
+#include "app/UiLanguage.h"
+
+LANGID g_uiLanguage = 0;
