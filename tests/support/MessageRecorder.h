@@ -1,0 +1,32 @@
+#pragma once
+// A hidden window that records the progress messages a repair worker sends it.
+// Sends from the creating thread are delivered at once; sends from other threads
+// are delivered while that thread pumps (PumpUntil).
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    HWND Window() const { return m_window; }
+    std::vector<UINT> Codes() const;  // wParam of each WM_USER+1..+18 message, in order
+    // Runs a hook inside the handler of each recorded message (for example to
+    // check the machine's state at that stage).
+    void OnMessage(std::function<void(UINT)> hook) { m_hook = std::move(hook); }
+    // Pumps this thread's messages until pred() holds or the time is up.
+    bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs);
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    HWND m_window = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<UINT> m_codes;
+    std::function<void(UINT)> m_hook;
+};
