@@ -1,0 +1,89 @@
+#include "net/AgentStateQuery.h"
+
+#include "app/AgentStatus.h"
+#include "app/BuildConfig.h"
+#include "inspect/InstallLayout.h"
+#include "log/Log.h"
+#include "net/HttpTransport.h"
+#include "net/RequestTarget.h"
+#include "net/StateAnswer.h"
+
+const std::map<std::string, int> ServerStateCodes = {
+    {"NORMAL", AgentStatus::Active},
+    {"INACTIVE", AgentStatus::Inactive},
+    {"LOWVERSION", AgentStatus::OldVersion},
+};
+
+PollSleepFn g_pollSleep = &::Sleep;
+
+namespace {
+
+const char* const kStateObjectPrefix = "aapi/v1/zun/agentState/";
+
+// The UUID comes from an agent file and may carry bytes after a zero byte; the
+// text is what precedes it, as the narrow C-string interface always made it.
+std::string UuidText(const std::string& uuid) { return uuid.substr(0, uuid.find('\0')); }
+
+// The tests made before any request, in this order. True when one decided.
+bool DecidedWithoutAsking(const std::string& uuidText, int& code) {
+    if (!IsQEVInstalled()) {
+        code = AgentStatus::NotInstalled;
+        return true;
+    }
+    if (uuidText == "N/A") {
+        code = AgentStatus::Inactive;
+        return true;
+    }
+    return false;
+}
+
+StateAnswer AskServer(const std::string& uuidText) {
+    std::string objectName = kStateObjectPrefix + EscapeRequestPathText(uuidText);
+    return ReadStateAnswer(InternetGetData(g_statusServerHost, objectName, g_statusServerPort));
+}
+
+int CodeOf(const StateAnswer& answer) {
+    if (!answer.usable) return AgentStatus::Inactive;
+    auto found = ServerStateCodes.find(answer.stateName);  // never inserts
+    return found == ServerStateCodes.end() ? AgentStatus::Unrecognised : found->second;
+}
+
+}  // namespace
+
+int CheckQEVStatusImmediate(const std::string& uuid, std::string& releaseVersion) {
+    std::string uuidText = UuidText(uuid);
+    int code = AgentStatus::Inactive;
+    if (DecidedWithoutAsking(uuidText, code)) return code;
+
+    StateAnswer answer = AskServer(uuidText);
+    if (answer.parsed) LogInfo("%s(%d) Response: %s", __func__, __LINE__, answer.compactJson.c_str());
+    if (answer.usable) releaseVersion = answer.releaseVersion;
+    return CodeOf(answer);
+}
+
+int CheckQEVStatusWithDelay(const std::string& uuid, unsigned int tries, bool poll) {
+    std::string uuidText = UuidText(uuid);
+    int code = AgentStatus::Inactive;
+    if (DecidedWithoutAsking(uuidText, code)) return code;
+
+    if (!poll) {
+        StateAnswer answer = AskServer(uuidText);
+        if (answer.parsed) LogInfo("%s(%d) Response: %s", __func__, __LINE__, answer.compactJson.c_str());
+        return CodeOf(answer);
+    }
+
+    int last = AgentStatus::Inactive;
+    for (unsigned int done = 0; done < tries; ++done) {
+        StateAnswer answer = AskServer(uuidText);
+        if (answer.parsed) {
+            LogInfo("%s(%d) Times:%d, Response: %s", __func__, __LINE__, static_cast<int>(done + 1),
+                    answer.compactJson.c_str());
+        }
+        if (answer.usable) {
+            last = CodeOf(answer);
+            if (last == AgentStatus::Active) return last;
+        }
+        g_pollSleep(g_pollPauseMs);  // also after the last attempt
+    }
+    return last;
+}

@@ -1,0 +1,147 @@
+#include "net/HttpTransport.h"
+
+#include "app/Handles.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+ConnectedStateFn g_internetGetConnectedState = &::InternetGetConnectedState;
+HttpOpenRequestFn g_httpOpenRequest = &::HttpOpenRequestA;
+DebugOutputFn g_outputDebugString = &::OutputDebugStringA;
+
+namespace {
+
+constexpr DWORD kChunkSize = 16384;
+// Always from the origin server, never from a cache; keep-alive requested.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+const char* const kUserAgent = "QEV Agent";
+
+void TraceFailure(const char* operation, const char* step, DWORD error) {
+    DebugTrace("ZUN!%s Failed on %s, last error %d\n", operation, step, static_cast<int>(error));
+}
+
+// One GET in flight. Members close in reverse order: request, connection, internet.
+struct Transfer {
+    UniqueInternetHandle internet;
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request;
+};
+
+// Connected-state check, open, connect, open request, send. Traces the failing step.
+bool SendRequest(const char* operation, const std::string& host, const std::string& objectName,
+                 unsigned short port, Transfer& transfer) {
+    DWORD connectedFlags = 0;
+    if (!g_internetGetConnectedState(&connectedFlags, 0)) {
+        TraceFailure(operation, "InternetGetConnectedState", ::GetLastError());
+        return false;
+    }
+    transfer.internet.reset(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!transfer.internet) {
+        TraceFailure(operation, "InternetOpen", ::GetLastError());
+        return false;
+    }
+    transfer.connection.reset(::InternetConnectA(transfer.internet.get(), host.c_str(), port, nullptr, nullptr,
+                                                 INTERNET_SERVICE_HTTP, 0, 0));
+    if (!transfer.connection) {
+        TraceFailure(operation, "InternetConnect", ::GetLastError());
+        return false;
+    }
+    transfer.request.reset(g_httpOpenRequest(transfer.connection.get(), "GET", objectName.c_str(), nullptr,
+                                            nullptr, nullptr, kRequestFlags, 0));
+    if (!transfer.request) {
+        TraceFailure(operation, "HttpOpenRequest", ::GetLastError());
+        return false;
+    }
+    if (!::HttpSendRequestA(transfer.request.get(), nullptr, 0, nullptr, 0)) {
+        TraceFailure(operation, "HttpSendRequest", ::GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// Reads the body chunk by chunk until a read of 0 bytes; consume(data, n) gets
+// exactly the bytes of each chunk and may refuse them by returning false.
+template <typename Consumer>
+bool ReadBody(const char* operation, HINTERNET request, Consumer&& consume) {
+    std::vector<char> buffer(kChunkSize, '\0');
+    for (;;) {
+        DWORD read = 0;
+        if (!::InternetReadFile(request, buffer.data(), kChunkSize, &read)) {
+            TraceFailure(operation, "InternetReadFile", ::GetLastError());
+            return false;
+        }
+        if (read == 0) return true;
+        if (!consume(buffer.data(), read)) return false;
+    }
+}
+
+// An installer package is only what a 200 answer carries; an error page is not one.
+bool AnswerIsOk(const char* operation, HINTERNET request) {
+    DWORD status = 0;
+    DWORD length = sizeof(status);
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+        TraceFailure(operation, "HttpQueryInfo", ::GetLastError());
+        return false;
+    }
+    if (status != HTTP_STATUS_OK) {
+        DebugTrace("ZUN!%s Failed on HttpStatus, status %lu\n", operation, static_cast<unsigned long>(status));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void DebugTrace(const char* format, ...) {
+    char buffer[4096] = {};
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof(buffer), format, args);  // longer output is cut at 4095
+    va_end(args);
+    g_outputDebugString(buffer);
+}
+
+std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port) {
+    static const char* const kOperation = "InternetGetData";
+    std::string body;
+    Transfer transfer;
+    if (SendRequest(kOperation, host, objectName, port, transfer)) {
+        ReadBody(kOperation, transfer.request.get(), [&body](const char* data, DWORD n) {
+            body.append(data, n);
+            return true;
+        });
+    }
+    return body;
+}
+
+int InternetGetFile(const std::string& host, const std::string& objectName, const std::string& localPath,
+                    unsigned short port) {
+    static const char* const kOperation = "InternetGetFile";
+    LogInfo("Download QEV from url:%s/%s", host.c_str(), objectName.c_str());
+
+    // A package that cannot be stored is no download: nothing is fetched then.
+    UniqueFileHandle file(::CreateFileA(localPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        TraceFailure(kOperation, "CreateFile", ::GetLastError());
+        return 0;
+    }
+
+    bool complete = false;
+    {
+        Transfer transfer;
+        if (SendRequest(kOperation, host, objectName, port, transfer) && AnswerIsOk(kOperation, transfer.request.get())) {
+            complete = ReadBody(kOperation, transfer.request.get(), [&file](const char* data, DWORD n) {
+                DWORD written = 0;
+                if (!::WriteFile(file.get(), data, n, &written, nullptr) || written != n) {
+                    TraceFailure(kOperation, "WriteFile", ::GetLastError());
+                    return false;
+                }
+                return true;
+            });
+        }
+        file.reset();  // the file is closed before the handles of the transfer
+    }
+    return complete ? 1 : 0;
+}
