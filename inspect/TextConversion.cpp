@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <stdexcept>
+#include <utility>
 
 std::string WideToUtf8(const std::wstring& text) {
     std::string out;
@@ -23,7 +24,7 @@ std::string WideToUtf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring Utf8ToWide(const char* data, std::size_t length) {
+bool TryUtf8ToWide(const char* data, std::size_t length, std::wstring& result) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     std::wstring out;
     out.reserve(length);
@@ -33,22 +34,29 @@ std::wstring Utf8ToWide(const char* data, std::size_t length) {
         unsigned long value;
         int follow;
         if (lead < 0x80) { out += static_cast<wchar_t>(lead); continue; }
-        if (lead < 0xC0) throw std::range_error("bad conversion");
+        if (lead < 0xC0) return false;
         if (lead < 0xE0) { value = lead & 0x1F; follow = 1; }
         else if (lead < 0xF0) { value = lead & 0x0F; follow = 2; }
         else if (lead < 0xF8) { value = lead & 0x07; follow = 3; }
         else if (lead < 0xFC) { value = lead & 0x03; follow = 4; }
         else { value = lead & 0x01; follow = 5; }
-        if (length - i < static_cast<std::size_t>(follow)) throw std::range_error("bad conversion");
+        if (length - i < static_cast<std::size_t>(follow)) return false;
         for (int k = 0; k < follow; ++k) {
             unsigned char c = p[i++];
-            if ((c & 0xC0) != 0x80) throw std::range_error("bad conversion");
+            if ((c & 0xC0) != 0x80) return false;
             value = (value << 6) | (c & 0x3F);
         }
-        if (value > 0x10FFFF) throw std::range_error("bad conversion");
+        if (value > 0x10FFFF) return false;
         // A 16-bit unit keeps only the low half of values beyond the BMP.
         out += static_cast<wchar_t>(value & 0xFFFF);
     }
+    result = std::move(out);
+    return true;
+}
+
+std::wstring Utf8ToWide(const char* data, std::size_t length) {
+    std::wstring out;
+    if (!TryUtf8ToWide(data, length, out)) throw std::range_error("bad conversion");
     return out;
 }
 
