@@ -1,0 +1,15 @@
+#pragma once
+// The system calls of the reinstall workflow that tests must be able to steer:
+// starting processes, the processor architecture, the message box (which would
+// block an unattended run) and the command interpreter.
+#include <windows.h>
+
+struct ReinstallPlatform {
+    ReinstallPlatform();  // the real calls
+    decltype(&::CreateProcessA) createProcess;
+    decltype(&::GetNativeSystemInfo) getNativeSystemInfo;
+    int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT);
+    int (*runShellCommand)(const char*);
+};
+
+extern ReinstallPlatform g_reinstallPlatform;
