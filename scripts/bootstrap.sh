@@ -28,6 +28,9 @@ PACKAGES=(
     wine wine64 wine64-preloader wine32:i386 wine32-preloader:i386
     xvfb xauth x11-utils xdotool imagemagick
     wixl googletest
+    # A CJK font for Wine to fall back on, so that pictures of the Chinese
+    # dialogs (scripts/screenshots.sh) show characters instead of boxes.
+    fonts-wqy-microhei
 )
 
 missing_packages() {

@@ -1,0 +1,22 @@
+#include "app/QEVZUNApp.h"
+
+#include "ui/QEVZUNDlg.h"
+#include "ui/SingleInstance.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+bool CQEVZUNApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    ::InitCommonControlsEx(&controls);
+
+    CSingleInstance instance;
+    if (!instance.IsFirst()) {
+        ActivateRunningInstance(10000);
+        return false;
+    }
+
+    CQEVZUNDlg dialog;
+    dialog.DoModal();
+    return false;
+}

@@ -1,0 +1,168 @@
+// Shows the dialogs in every state, over made-up facts and scripted workers,
+// and writes a picture of each into the directory given as the argument
+// (BMP files; scripts/screenshots.sh turns them into PNG). The language is
+// the UI language the program runs under.
+#include "app/AgentStatus.h"
+#include "app/UiLanguage.h"
+#include "repair/ProgressMessages.h"
+#include "res/resource.h"
+#include "tests/support/DialogState.h"
+#include "tests/support/FakeMainDialogServices.h"
+#include "tests/support/ScriptedWorker.h"
+#include "tests/support/UiThread.h"
+#include "tests/ui/CloseQuestion.h"
+#include "ui/QEVZUNDlg.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string g_directory;
+std::string g_language;
+int g_failures = 0;
+
+// Copies what the screen shows of the window (its frame included).
+bool Capture(HWND window, const std::string& name) {
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ::Sleep(300);  // let the dialog's thread finish painting
+    RECT r;
+    ::GetWindowRect(window, &r);
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::GdiFlush();
+
+    DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+    DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    std::string path = g_directory + "\\" + name + "-" + g_language + ".bmp";
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+    out.write(static_cast<const char*>(bits), static_cast<std::streamsize>(imageSize));
+    bool ok = static_cast<bool>(out);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
+    if (!ok) ++g_failures;
+    return ok;
+}
+
+void Fail(const char* what) {
+    std::printf("FAILED %s\n", what);
+    ++g_failures;
+}
+
+// One main dialog run: `tour` gets the dialog once it is on screen.
+void WithMainDialog(FakeFacts facts, const std::function<void(UiThread&, HWND)>& tour) {
+    ScriptedWorker::Reset();
+    FakeMainDialog::SetFacts(facts);
+    {
+        UiThread ui([] {
+            CQEVZUNDlg dialog(FakeMainDialog::Services());
+            dialog.DoModal();
+        });
+        HWND main = ui.WaitForDialog(IDC_STATUS_TEXT);
+        if (main == nullptr) {
+            Fail("main dialog");
+            return;
+        }
+        WaitFor([&] { return ::GetForegroundWindow() == main; }, 2000);
+        tour(ui, main);
+    }
+    ScriptedWorker::FinishAll();
+}
+
+FakeFacts Facts(int status, const std::string& latest = std::string()) {
+    FakeFacts facts;
+    facts.status = status;
+    facts.latest = latest;
+    return facts;
+}
+
+// Presses the push button and shows the progress dialog after each code.
+void ProgressStates(int status, const std::vector<std::pair<UINT, std::string>>& stages) {
+    WithMainDialog(Facts(status), [&](UiThread& ui, HWND main) {
+        Press(main, IDOK);
+        HWND progress = ui.WaitForDialog(IDC_STAGE_TEXT);
+        if (progress == nullptr || !ScriptedWorker::WaitForStarts(1)) return Fail("progress dialog");
+        for (const auto& stage : stages) {
+            ScriptedWorker::Send(0, stage.first);
+            Capture(progress, stage.second);
+        }
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::printf("usage: qevzun_ui_screenshots <output directory>\n");
+        return 2;
+    }
+    g_directory = argv[1];
+    g_language = ::GetUserDefaultUILanguage() == 0x0804 ? "zh" : "en";
+    CloseQuestion::Install(IDYES);
+    INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), 0xFF};
+    ::InitCommonControlsEx(&controls);
+
+    const struct {
+        int status;
+        const char* name;
+        const char* latest;
+    } statuses[] = {
+        {AgentStatus::Active, "main-active", ""},
+        {AgentStatus::Inactive, "main-inactive", ""},
+        {AgentStatus::OldVersion, "main-old-version", "3.6.0.4"},
+        {AgentStatus::NotInstalled, "main-not-installed", ""},
+        {AgentStatus::Unrecognised, "main-unrecognised", ""},
+    };
+    for (const auto& s : statuses) {
+        WithMainDialog(Facts(s.status, s.latest), [&](UiThread&, HWND main) { Capture(main, s.name); });
+    }
+    WithMainDialog(Facts(AgentStatus::Inactive), [](UiThread&, HWND main) {
+        ::SendMessageW(main, UM_REPAIR_OK, UM_REPAIR_OK, 0);
+        Capture(main, "main-completed");
+    });
+    WithMainDialog(Facts(AgentStatus::Active), [](UiThread& ui, HWND main) {
+        ::PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        HWND about = ui.WaitForDialog(IDOK, main);
+        if (about == nullptr) return Fail("about box");
+        Capture(about, "about");
+    });
+
+    ProgressStates(AgentStatus::OldVersion, {{UM_REINSTALL_BEGIN, "progress-reinstall-begin"},
+                                             {UM_DOWNLOAD_BEGIN, "progress-download"},
+                                             {UM_INSTALL_BEGIN, "progress-install"},
+                                             {UM_CHECK_STATE, "progress-check-state"},
+                                             {UM_REINSTALL_FAIL, "progress-reinstall-failed"}});
+    ProgressStates(AgentStatus::Inactive, {{UM_REPAIR_BEGIN, "progress-repair-begin"},
+                                           {UM_REPAIR_ITEM3, "progress-repair-item3"},
+                                           {UM_REPAIR_FAIL, "progress-repair-failed"}});
+    return g_failures == 0 ? 0 : 1;
+}
