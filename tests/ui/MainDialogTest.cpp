@@ -399,31 +399,38 @@ INSTANTIATE_TEST_SUITE_P(Dispatch, MainDialogNotifications, ::testing::ValuesIn(
 struct RereadCase {
     const char* name;
     std::wstring uuidAfter;
-    std::wstring shown;
+    std::string versionAfter;
+    std::wstring uuidShown;
+    std::wstring versionShown;
 };
 
 void PrintTo(const RereadCase& c, std::ostream* os) { *os << c.name; }
 
+const wchar_t kFirstUuid[] = L"0c5e7a1d-4b2f-4e8a-9d36-7f1b2c3d4e5f";
+
 const RereadCase kRereadCases[] = {
-    {"NewUuidReplacesTheOld", L"uuid-after-the-reinstall", L"uuid-after-the-reinstall"},
-    {"UnreadableUuidKeepsTheOld", L"N/A", L"0c5e7a1d-4b2f-4e8a-9d36-7f1b2c3d4e5f"},
-    {"SameUuid", L"0c5e7a1d-4b2f-4e8a-9d36-7f1b2c3d4e5f", L"0c5e7a1d-4b2f-4e8a-9d36-7f1b2c3d4e5f"},
+    {"NewUuidReplacesTheOld", L"uuid-after-the-reinstall", "3.6.0.4", L"uuid-after-the-reinstall", L"3.6.0.4"},
+    {"UnreadableUuidKeepsTheOld", L"N/A", "3.6.0.4", kFirstUuid, L"3.6.0.4"},
+    {"SameUuid", kFirstUuid, "3.6.0.4", kFirstUuid, L"3.6.0.4"},
+    {"UnreadableVersion", kFirstUuid, "N/A", kFirstUuid, L"N/A"},
+    {"VersionNotUtf8", kFirstUuid, "3.6\xff", kFirstUuid, L"N/A"},
 };
 
 class MainDialogReread : public MainDialogTest, public ::testing::WithParamInterface<RereadCase> {};
 
-TEST_P(MainDialogReread, AfterAReinstallTheUuidIsReadAgain) {
+TEST_P(MainDialogReread, AfterAReinstallUuidAndVersionAreReadAgain) {
     const RereadCase& c = GetParam();
     HWND dialog = Open(FakeFacts());
     FakeFacts after = FakeMainDialog::Facts();
     after.uuid = c.uuidAfter;
-    after.version = "N/A";
+    after.version = c.versionAfter;
     FakeMainDialog::SetFacts(after);
 
     ::SendMessageW(dialog, UM_REINSTALL_OK, UM_REINSTALL_OK, 0);
-    EXPECT_EQ(ItemText(dialog, IDC_UUID), c.shown);
-    EXPECT_EQ(ItemText(dialog, IDC_VERSION), L"N/A");  // no latest version this time
-    EXPECT_EQ(FakeMainDialog::StatusQueries(), std::vector<std::string>{WideToUtf8(c.shown)});
+    EXPECT_EQ(ItemText(dialog, IDC_UUID), c.uuidShown);
+    EXPECT_EQ(ItemText(dialog, IDC_VERSION), c.versionShown);  // no latest version this time
+    EXPECT_EQ(FakeMainDialog::StatusQueries(), std::vector<std::string>{WideToUtf8(c.uuidShown)});
+    EXPECT_EQ(FakeMainDialog::VersionKeys(), std::vector<std::string>{"agent"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Uuid, MainDialogReread, ::testing::ValuesIn(kRereadCases),
