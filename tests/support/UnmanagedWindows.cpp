@@ -5,12 +5,15 @@
 #include <string>
 
 void LeaveThisProgramsWindowsUnmanaged() {
-    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr || ::GetProcAddress(ntdll, "wine_get_version") == nullptr) return;
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring name(path);
-    name = name.substr(name.find_last_of(L"\\/") + 1);
+    LeaveProgramsWindowsUnmanaged(name.substr(name.find_last_of(L"\\/") + 1));
+}
+
+void LeaveProgramsWindowsUnmanaged(const std::wstring& name) {
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr || ::GetProcAddress(ntdll, "wine_get_version") == nullptr) return;
     std::wstring key = L"Software\\Wine\\AppDefaults\\" + name + L"\\X11 Driver";
     HKEY handle = nullptr;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=

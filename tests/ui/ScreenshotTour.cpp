@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "tests/support/DialogState.h"
 #include "tests/support/FakeMainDialogServices.h"
+#include "tests/support/ScreenCapture.h"
 #include "tests/support/ScriptedWorker.h"
 #include "tests/support/UiThread.h"
 #include "tests/ui/CloseQuestion.h"
@@ -17,7 +18,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,46 +28,10 @@ std::string g_directory;
 std::string g_language;
 int g_failures = 0;
 
-// Copies what the screen shows of the window (its frame included).
+// Writes the window's picture as <name>-<language>.bmp.
 bool Capture(HWND window, const std::string& name) {
-    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    ::Sleep(300);  // let the dialog's thread finish painting
-    RECT r;
-    ::GetWindowRect(window, &r);
-    int width = r.right - r.left;
-    int height = r.bottom - r.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store it
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::GdiFlush();
-
-    DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
-    DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + imageSize;
-    info.bmiHeader.biSizeImage = imageSize;
     std::string path = g_directory + "\\" + name + "-" + g_language + ".bmp";
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
-    out.write(static_cast<const char*>(bits), static_cast<std::streamsize>(imageSize));
-    bool ok = static_cast<bool>(out);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
+    bool ok = SaveWindowPicture(window, path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
     if (!ok) ++g_failures;
     return ok;

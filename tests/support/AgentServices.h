@@ -1,0 +1,46 @@
+#pragma once
+// The agent's five services as the machine's service control manager holds
+// them, all running the fake agent's service program from the paths of the
+// component table. Operations report success; tests assert on it.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class AgentServices {
+public:
+    AgentServices();
+    ~AgentServices();  // removes every agent service it can find
+    AgentServices(const AgentServices&) = delete;
+    AgentServices& operator=(const AgentServices&) = delete;
+
+    // The fake agent's service program in the build tree: beside the calling
+    // binary's directory, in fakeagent\service.
+    static std::string ServiceProgram();
+    static std::vector<std::wstring> Names();  // in component-table order
+
+    // The service program copied to each image path of the component table.
+    bool CopyExecutables();
+    bool Create(const std::wstring& name, DWORD startType = SERVICE_DEMAND_START);
+    bool CreateAll(DWORD startType = SERVICE_DEMAND_START);
+    bool Start(const std::wstring& name);  // and waits until it runs
+
+    DWORD State(const std::wstring& name) const;  // 0 when the service is missing
+    bool WaitFor(const std::wstring& name, DWORD state) const;
+
+    struct Config {
+        DWORD type = 0, start = 0, error = 0;
+        std::wstring path, display;
+    };
+    Config ConfigOf(const std::wstring& name) const;
+
+    void Remove(const std::wstring& name);  // stopped first; waits until it is gone
+    void RemoveAll();
+
+    // The services are kept when this object goes (the lab leaves them for the program).
+    void Keep() { m_keep = true; }
+
+private:
+    SC_HANDLE m_manager;
+    bool m_keep = false;
+};
