@@ -3,23 +3,22 @@
 server that QEVZUN talks to, so the tool does something real on a simulated
 agent without any company server.
 
-Status server:  GET /aapi/v1/zun/agentState/<uuid>
-    answers {"status": 0, "data": {"state": ..., "releaseVersion": ...}} from a
-    per-UUID script: a list of states handed out one per request (the last one
-    repeats), optionally switching to another list once the package has been
-    downloaded ("after_download").
+Status server:   GET /aapi/v1/zun/agentState/<uuid>
+    {"status": 0, "data": {"state": ..., "releaseVersion": ...}} from the
+    active scenario's script for that UUID ("*" for any other): a list of
+    states handed out one per request (the last one repeats), switching to the
+    "after_download" list once a package has been fetched.
 Download server: GET /download/qev/qev64.msi and /download/qev/qev32.msi
-    serves files from a directory, or 404 when the scenario refuses them.
+    the fake agent's installer packages, or a 404 page when the scenario
+    refuses them.
+Control:         GET /scenario/<name>  makes <name> the active scenario (fresh
+                                       counters) and answers its JSON
+                 GET /requests         what the two servers were asked since
+                 GET /quit             ends the servers
+Scenarios live in scripts/lab_scenarios.json.
 
-The scenario is a JSON file:
-    {"release": "3.6.0.1",
-     "agents": {"<uuid>": {"states": ["LOWVERSION"], "after_download": ["NORMAL"]}},
-     "default": {"states": ["INACTIVE"]},
-     "refuse_download": false,
-     "status_unreachable": false}
-
-Bounded: the servers stop after --max-seconds, or as soon as the process
-given by --watch-pid is gone, whichever comes first.
+Bounded: the servers end after --max-seconds, on /quit, or as soon as the
+process given by --watch-pid is gone, whichever comes first.
 """
 import argparse
 import http.server
@@ -30,125 +29,167 @@ import sys
 import threading
 import time
 
-lock = threading.Lock()
-downloads = 0
-asked = {}
-
-
-def log(path, line):
-    if path:
-        with lock, open(path, "a", encoding="utf-8") as f:
-            f.write(time.strftime("%H:%M:%S ") + line + "\n")
-
-
-def make_status_handler(scenario, request_log):
-    class Status(http.server.BaseHTTPRequestHandler):
-        protocol_version = "HTTP/1.1"
-
-        def log_message(self, *args):
-            pass
-
-        def do_GET(self):
-            log(request_log, "status %s %s UA=%s" % (self.command, self.path, self.headers.get("User-Agent")))
-            prefix = "/aapi/v1/zun/agentState/"
-            if not self.path.startswith(prefix):
-                return self.reply(404, b"not found", "text/plain")
-            uuid = self.path[len(prefix):]
-            script = scenario.get("agents", {}).get(uuid, scenario.get("default", {"states": ["INACTIVE"]}))
-            with lock:
-                states = script.get("after_download") if downloads and script.get("after_download") else script["states"]
-                key = (uuid, id(states))
-                n = asked.get(key, 0)
-                asked[key] = n + 1
-            state = states[min(n, len(states) - 1)]
-            body = json.dumps({"status": 0, "data": {"state": state,
-                                                     "releaseVersion": scenario.get("release", "")}}).encode()
-            self.reply(200, body, "application/json")
-
-        def reply(self, code, body, kind):
-            self.send_response(code)
-            self.send_header("Content-Type", kind)
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
-
-    return Status
-
-
-def make_download_handler(scenario, package_dir, request_log):
-    class Download(http.server.BaseHTTPRequestHandler):
-        protocol_version = "HTTP/1.1"
-
-        def log_message(self, *args):
-            pass
-
-        def do_GET(self):
-            global downloads
-            log(request_log, "download %s %s" % (self.command, self.path))
-            name = self.path.rsplit("/", 1)[-1]
-            path = os.path.join(package_dir, name)
-            if (scenario.get("refuse_download") or not self.path.startswith("/download/qev/")
-                    or name not in ("qev64.msi", "qev32.msi") or not os.path.isfile(path)):
-                body = b"<html><body>404 Not Found</body></html>"
-                self.send_response(404)
-                self.send_header("Content-Type", "text/html")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-                return
-            with open(path, "rb") as f:
-                data = f.read()
-            self.send_response(200)
-            self.send_header("Content-Type", "application/octet-stream")
-            self.send_header("Content-Length", str(len(data)))
-            self.end_headers()
-            self.wfile.write(data)
-            with lock:
-                downloads += 1
-
-    return Download
-
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
 
+class Lab:
+    def __init__(self, scenarios, packages, status_port):
+        self.lock = threading.Lock()
+        self.scenarios = scenarios
+        self.packages = packages
+        self.status_port = status_port
+        self.status_server = None
+        self.done = threading.Event()
+        self.activate("oldversion")
+
+    def activate(self, name):
+        scenario = self.scenarios["scenarios"][name]
+        with self.lock:
+            self.name = name
+            self.scenario = scenario
+            self.downloads = 0
+            self.asked = {}
+            self.requests = []
+        self.set_status_listening(not scenario.get("status_unreachable", False))
+        return dict(scenario, name=name, release=self.scenarios.get("release", ""))
+
+    def set_status_listening(self, listening):
+        if listening and self.status_server is None:
+            self.status_server = serve(self.status_port, self.status_handler())
+        elif not listening and self.status_server is not None:
+            self.status_server.shutdown()
+            self.status_server.server_close()
+            self.status_server = None
+
+    def record(self, line):
+        with self.lock:
+            self.requests.append(line)
+
+    def next_state(self, uuid):
+        with self.lock:
+            scripts = self.scenario.get("status", {})
+            script = scripts.get(uuid, scripts.get("*"))
+            if script is None:
+                return None
+            states = script["states"]
+            if self.downloads and script.get("after_download"):
+                states = script["after_download"]
+            key = (uuid, id(states))
+            n = self.asked.get(key, 0)
+            self.asked[key] = n + 1
+            return states[min(n, len(states) - 1)]
+
+    def status_handler(self):
+        lab = self
+
+        class Status(Handler):
+            def do_GET(self):
+                lab.record("status " + self.path)
+                prefix = "/aapi/v1/zun/agentState/"
+                state = lab.next_state(self.path[len(prefix):]) if self.path.startswith(prefix) else None
+                if state is None:
+                    return self.reply(404, b"<html><body>404 Not Found</body></html>", "text/html")
+                body = {"status": 0, "data": {"state": state, "releaseVersion": lab.scenarios.get("release", "")}}
+                self.reply(200, json.dumps(body).encode(), "application/json")
+
+        return Status
+
+    def download_handler(self):
+        lab = self
+
+        class Download(Handler):
+            def do_GET(self):
+                lab.record("download " + self.path)
+                name = self.path[len("/download/qev/"):]
+                path = os.path.join(lab.packages, name)
+                if (lab.scenario.get("refuse_download") or not self.path.startswith("/download/qev/")
+                        or name not in ("qev64.msi", "qev32.msi") or not os.path.isfile(path)):
+                    return self.reply(404, b"<html><body>404 Not Found</body></html>", "text/html")
+                with open(path, "rb") as f:
+                    self.reply(200, f.read(), "application/octet-stream")
+                with lab.lock:
+                    lab.downloads += 1
+
+        return Download
+
+    def control_handler(self):
+        lab = self
+
+        class Control(Handler):
+            def do_GET(self):
+                if self.path.startswith("/scenario/"):
+                    name = self.path[len("/scenario/"):]
+                    if name not in lab.scenarios["scenarios"]:
+                        return self.reply(404, b"unknown scenario", "text/plain")
+                    return self.reply(200, json.dumps(lab.activate(name)).encode(), "application/json")
+                if self.path == "/requests":
+                    with lab.lock:
+                        text = "".join(line + "\n" for line in lab.requests)
+                    return self.reply(200, text.encode(), "text/plain")
+                if self.path == "/quit":
+                    self.reply(200, b"bye", "text/plain")
+                    lab.done.set()
+                    return
+                self.reply(404, b"not found", "text/plain")
+
+        return Control
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def reply(self, code, body, kind):
+        self.send_response(code)
+        self.send_header("Content-Type", kind)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+def serve(port, handler):
+    server = Server(("127.0.0.1", port), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--scenario", required=True)
+    ap.add_argument("--scenarios", required=True)
     ap.add_argument("--packages", required=True)
-    ap.add_argument("--status-port", type=int, default=18080)
-    ap.add_argument("--download-port", type=int, default=18081)
-    ap.add_argument("--request-log")
-    ap.add_argument("--max-seconds", type=float, default=900)
+    ap.add_argument("--scenario", default="oldversion")
+    ap.add_argument("--status-port", type=int, required=True)
+    ap.add_argument("--download-port", type=int, required=True)
+    ap.add_argument("--control-port", type=int, required=True)
+    ap.add_argument("--max-seconds", type=float, default=1800)
     ap.add_argument("--watch-pid", type=int)
     ap.add_argument("--ready-file")
     args = ap.parse_args()
 
-    with open(args.scenario, encoding="utf-8") as f:
-        scenario = json.load(f)
-
-    servers = []
-    if not scenario.get("status_unreachable"):
-        servers.append(Server(("127.0.0.1", args.status_port), make_status_handler(scenario, args.request_log)))
-    servers.append(Server(("127.0.0.1", args.download_port),
-                          make_download_handler(scenario, args.packages, args.request_log)))
-    for s in servers:
-        threading.Thread(target=s.serve_forever, daemon=True).start()
+    with open(args.scenarios, encoding="utf-8") as f:
+        lab = Lab(json.load(f), args.packages, args.status_port)
+    lab.activate(args.scenario)
+    servers = [serve(args.download_port, lab.download_handler()), serve(args.control_port, lab.control_handler())]
     if args.ready_file:
-        open(args.ready_file, "w").close()
+        with open(args.ready_file, "w") as f:
+            f.write(str(os.getpid()))
 
     deadline = time.time() + args.max_seconds
-    while time.time() < deadline:
+    while time.time() < deadline and not lab.done.wait(0.2):
         if args.watch_pid:
             try:
                 os.kill(args.watch_pid, 0)
             except OSError:
                 break
-        time.sleep(0.2)
+    lab.set_status_listening(False)
     for s in servers:
         s.shutdown()
+        s.server_close()
     return 0
 
 

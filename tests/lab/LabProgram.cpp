@@ -1,0 +1,156 @@
+#include "tests/lab/LabProgram.h"
+
+#include "res/resource.h"
+#include "tests/support/DialogState.h"
+#include "tests/support/UiThread.h"
+#include "ui/SingleInstance.h"
+
+#include <commctrl.h>
+
+std::string LabProgram::Path() { return QEVZUN_LAB_PROGRAM; }
+
+std::string LabProgram::LogPath() {
+    const std::string program = Path();
+    return program.substr(0, program.find_last_of('\\')) + "\\QEVZUNLOG.log";
+}
+
+LabProgram::~LabProgram() {
+    if (m_info.hProcess == nullptr) return;
+    if (!Ended(0)) {
+        ::TerminateProcess(m_info.hProcess, 99);
+        Ended(10000);
+    }
+    ::CloseHandle(m_info.hProcess);
+}
+
+bool LabProgram::Start() {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    std::string line = "\"" + Path() + "\"";
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info)) {
+        m_info = PROCESS_INFORMATION();
+        return false;
+    }
+    ::CloseHandle(m_info.hThread);
+    m_info.hThread = nullptr;
+    return true;
+}
+
+bool LabProgram::Ended(DWORD timeoutMs) const {
+    return m_info.hProcess == nullptr || ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD LabProgram::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (m_info.hProcess != nullptr) ::GetExitCodeProcess(m_info.hProcess, &code);
+    return code;
+}
+
+// WM_GETTEXT reaches the controls of another process (edit controls keep
+// their text to themselves otherwise).
+std::wstring TextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &copied);
+    return buffer;
+}
+
+std::wstring ControlText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
+
+namespace {
+
+struct Search {
+    DWORD process;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && ::IsWindowVisible(window)) search->found.push_back(window);
+    return TRUE;
+}
+
+bool IsProgressDialog(HWND window) {
+    return ::GetDlgItem(window, IDC_STAGE_TEXT) != nullptr && ::GetDlgItem(window, IDC_PROGRESS) != nullptr;
+}
+
+bool IsDialogClass(HWND window) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    return lstrcmpW(name, L"#32770") == 0;
+}
+
+BOOL CALLBACK DescribeChild(HWND child, LPARAM param) {
+    auto* text = reinterpret_cast<std::wstring*>(param);
+    wchar_t name[32] = {};
+    ::GetClassNameW(child, name, 32);
+    if (!::IsWindowVisible(child)) return TRUE;
+    *text += L" [" + std::to_wstring(::GetDlgCtrlID(child));
+    if (lstrcmpiW(name, PROGRESS_CLASSW) == 0) {
+        *text += L" bar " + std::to_wstring(::SendMessageW(child, PBM_GETPOS, 0, 0));
+    } else {
+        *text += L" " + TextOf(child);
+    }
+    if (!::IsWindowEnabled(child)) *text += L" (disabled)";
+    *text += L"]";
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> LabProgram::Windows() const {
+    Search search = {m_info.dwProcessId, {}};
+    if (m_info.hProcess != nullptr) ::EnumWindows(&CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND LabProgram::MainWindow() const {
+    for (HWND window : Windows()) {
+        if (IsInstanceWindow(window)) return window;
+    }
+    return nullptr;
+}
+
+HWND LabProgram::ProgressWindow() const {
+    HWND any = nullptr;
+    for (HWND window : Windows()) {
+        if (!IsProgressDialog(window)) continue;
+        if (::IsWindowEnabled(window)) return window;
+        any = window;
+    }
+    return any;
+}
+
+HWND LabProgram::MessageBoxWindow() const {
+    for (HWND window : Windows()) {
+        if (IsDialogClass(window) && !IsInstanceWindow(window) && !IsProgressDialog(window)) return window;
+    }
+    return nullptr;
+}
+
+HWND LabProgram::WaitForMainWindow(DWORD timeoutMs) const {
+    HWND window = nullptr;
+    WaitFor([&] { return (window = MainWindow()) != nullptr || Ended(0); }, timeoutMs);
+    return window;
+}
+
+HWND LabProgram::WaitForProgressWindow(DWORD timeoutMs) const {
+    HWND window = nullptr;
+    WaitFor([&] { return (window = ProgressWindow()) != nullptr || Ended(0); }, timeoutMs);
+    return window;
+}
+
+HWND LabProgram::WaitForMessageBox(DWORD timeoutMs) const {
+    HWND window = nullptr;
+    WaitFor([&] { return (window = MessageBoxWindow()) != nullptr || Ended(0); }, timeoutMs);
+    return window;
+}
+
+std::wstring DescribeWindow(HWND window) {
+    std::wstring text = L"\"" + TextOf(window) + L"\"";
+    if (!::IsWindowEnabled(window)) text += L" (disabled)";
+    ::EnumChildWindows(window, &DescribeChild, reinterpret_cast<LPARAM>(&text));
+    return text;
+}

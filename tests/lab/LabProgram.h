@@ -1,0 +1,43 @@
+#pragma once
+// The lab's copy of the program (built with the lab's ports and a short poll
+// pause), started as a user starts it, and its windows as a user sees them.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class LabProgram {
+public:
+    static std::string Path();     // ...\lab\bin\QEVZUN.exe in the build tree
+    static std::string LogPath();  // its log file, beside it
+
+    LabProgram() = default;
+    ~LabProgram();  // ends the program if it still runs
+    LabProgram(const LabProgram&) = delete;
+    LabProgram& operator=(const LabProgram&) = delete;
+
+    bool Start();
+    bool Ended(DWORD timeoutMs) const;
+    DWORD ExitCode() const;
+
+    // The visible top-level windows of the program, as they stand now.
+    HWND MainWindow() const;      // the main dialog
+    HWND ProgressWindow() const;  // the progress dialog that takes input (a newer one covers an older)
+    HWND MessageBoxWindow() const;
+    std::vector<HWND> Windows() const;
+
+    // Waits for the window to appear; null when it did not in time.
+    HWND WaitForMainWindow(DWORD timeoutMs = 60000) const;
+    HWND WaitForProgressWindow(DWORD timeoutMs = 60000) const;
+    HWND WaitForMessageBox(DWORD timeoutMs = 60000) const;
+
+private:
+    PROCESS_INFORMATION m_info = {};
+};
+
+// A window's text, or a dialog control's, also when it belongs to another process.
+std::wstring TextOf(HWND window);
+std::wstring ControlText(HWND dialog, int id);
+
+// What a window and its controls show, in one line: for comparing and for logs.
+std::wstring DescribeWindow(HWND window);
