@@ -44,9 +44,11 @@ bool RunAndWait(const std::string& commandLine) {
     return true;
 }
 
+// "" when the system reports no temporary directory that fits the buffer.
 std::string TemporaryDirectory() {
     char buffer[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, buffer);
+    const DWORD length = ::GetTempPathA(MAX_PATH, buffer);
+    if (length == 0 || length >= MAX_PATH) return std::string();
     return std::string(buffer);
 }
 
@@ -98,6 +100,13 @@ void Reinstall(RepairJob& job) {
     job.Send(UM_DOWNLOAD_BEGIN);
     const char* serverPath = PackageForThisMachine();
     const std::string tempDir = TemporaryDirectory();
+    // Without one the bare package name would be downloaded into, and
+    // installed from, whatever directory is current.
+    if (tempDir.empty()) {
+        LogError("%s: No temporary directory for %s", "CProcessStatusDlg::QEVReinstallThread", "QEVInstaller.msi");
+        LogAndShowMessage(Pick(L"下载Wexo安全助手安装包失败！", L" Fail to download QEV installation package!"));
+        return;
+    }
     const std::string packagePath = BoundedPath(tempDir, "QEVInstaller.msi");
 
     bool downloaded = false;
