@@ -205,20 +205,22 @@ Sub ReportFailure(shell, text, errorNumber)
     shell.LogEvent EVENT_ERROR, text & CStr(errorNumber)
 End Sub
 
-' Deletes a key through the shell object; the scripting error number, 0 when
-' the key went.
-Function DeleteKey(shell, keyPath)
+' Deletes a key through the shell object; when it stays, the event log gets
+' the text and the scripting error number.
+Sub DeleteKeyOrReport(shell, keyPath, text)
     On Error Resume Next
+    Dim failure
     Err.Clear
     shell.RegDelete "HKLM\" & keyPath & "\"
-    DeleteKey = Err.Number
-End Function
+    failure = Err.Number
+    If failure <> 0 Then ReportFailure shell, text, failure
+End Sub
 
 ' Removes the uninstall registrations: those of the collected names and
 ' those that carry the installer's display name.
 Sub CleanUninstallRegistrations(shell, remembered)
     On Error Resume Next
-    Dim names, name, keyPath, failure
+    Dim names, name, keyPath
     names = SubKeyNames(Left(UNINSTALL_KEY, Len(UNINSTALL_KEY) - 1))
     If Not IsArray(names) Then Exit Sub
     Err.Clear
@@ -227,13 +229,11 @@ Sub CleanUninstallRegistrations(shell, remembered)
         If IsSubKeyName(name) Then
             keyPath = UNINSTALL_KEY & name
             If IsRemembered(remembered, name) Then
-                failure = DeleteKey(shell, keyPath)
-                If failure <> 0 Then ReportFailure shell, "QEVUinstall from uuidArr falied , error code = ", failure
+                DeleteKeyOrReport shell, keyPath, "QEVUinstall from uuidArr falied , error code = "
             End If
             ' A key deleted just now has no display name left to match.
             If DisplayNameOf(keyPath) = INSTALLER_DISPLAY_NAME Then
-                failure = DeleteKey(shell, keyPath)
-                If failure <> 0 Then ReportFailure shell, "QEVUinstall falied , error code = ", failure
+                DeleteKeyOrReport shell, keyPath, "QEVUinstall falied , error code = "
             End If
         End If
         Err.Clear
