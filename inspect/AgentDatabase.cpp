@@ -1,6 +1,7 @@
 #include "inspect/AgentDatabase.h"
 
 #include "app/Handles.h"
+#include "app/NotAvailable.h"
 #include "app/UniqueHandle.h"
 #include "inspect/InstallLayout.h"
 #include "inspect/TextConversion.h"
@@ -61,7 +62,7 @@ bool FindUuid(std::string_view bytes, std::wstring& uuid) {
 }  // namespace
 
 std::wstring GetAgentUUID() {
-    std::wstring result = L"N/A";
+    std::wstring result = kNotAvailableWide;
     const std::string path = ExpandAndCreateDirectories(GetQEVDataDirectory()) + "\\db_general";
 
     // The running agent keeps the file open for writing; share both ways.

@@ -1,6 +1,7 @@
 #include "inspect/VersionDiscovery.h"
 
 #include "app/Handles.h"
+#include "app/NotAvailable.h"
 #include "inspect/InstallLayout.h"
 #include "log/Log.h"
 
@@ -43,7 +44,7 @@ std::string GetProductVersion(std::string productKey) {
 }
 
 std::string GetVersion(const std::string& path) {
-    std::string result = "N/A";
+    std::string result = kNotAvailable;
     UniqueStdioFile file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         LogError("%s: Unable to read version file - %s", "GetVersion", path.c_str());

@@ -2,6 +2,7 @@
 
 #include "app/BuildConfig.h"
 #include "app/Handles.h"
+#include "app/NotAvailable.h"
 #include "app/UiLanguage.h"
 #include "inspect/AgentDatabase.h"
 #include "inspect/InstallLayout.h"
@@ -42,6 +43,10 @@ bool RunAndWait(const std::string& commandLine) {
     UniqueKernelHandle threadHandle(process.hThread);
     ::WaitForSingleObject(processHandle.get(), INFINITE);
     return true;
+}
+
+const wchar_t* DownloadFailureText() {
+    return Pick(L"下载Wexo安全助手安装包失败！", L" Fail to download QEV installation package!");
 }
 
 // "" when the system reports no temporary directory that fits the buffer.
@@ -104,7 +109,7 @@ void Reinstall(RepairJob& job) {
     // installed from, whatever directory is current.
     if (tempDir.empty()) {
         LogError("%s: No temporary directory for %s", "CProcessStatusDlg::QEVReinstallThread", "QEVInstaller.msi");
-        LogAndShowMessage(Pick(L"下载Wexo安全助手安装包失败！", L" Fail to download QEV installation package!"));
+        LogAndShowMessage(DownloadFailureText());
         return;
     }
     const std::string packagePath = BoundedPath(tempDir, "QEVInstaller.msi");
@@ -114,7 +119,7 @@ void Reinstall(RepairJob& job) {
         downloaded = InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort) != 0;
     }
     if (!downloaded) {
-        LogAndShowMessage(Pick(L"下载Wexo安全助手安装包失败！", L" Fail to download QEV installation package!"));
+        LogAndShowMessage(DownloadFailureText());
         return;
     }
 
@@ -130,7 +135,7 @@ void Reinstall(RepairJob& job) {
 
     job.Send(UM_CHECK_STATE);
     const std::wstring fresh = GetAgentUUID();
-    if (fresh != job.m_strUUID && fresh != L"N/A") job.m_strUUID = fresh;
+    if (fresh != job.m_strUUID && fresh != kNotAvailableWide) job.m_strUUID = fresh;
     if (CheckQEVStatusWithDelay(WideToUtf8(job.m_strUUID), kStatePolls, true) == 1) {
         job.m_bReinstallSucceeded = true;
     }

@@ -1,5 +1,6 @@
 #include "ui/QEVZUNDlg.h"
 
+#include "app/NotAvailable.h"
 #include "app/UiLanguage.h"
 #include "inspect/TextConversion.h"
 #include "log/Log.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-const char kNotAvailable[] = "N/A";
-
 // Texts from the agent's files and the server are not trusted to be UTF-8;
 // one that is not shows as "N/A" rather than ending the program.
 std::wstring DisplayText(const char* operation, const char* what, const std::string& utf8) {
@@ -24,7 +23,7 @@ std::wstring DisplayText(const char* operation, const char* what, const std::str
         return Utf8ToWide(utf8);
     } catch (const std::range_error&) {
         LogError("%s: %s is not valid UTF-8", operation, what);
-        return Utf8ToWide(kNotAvailable);
+        return kNotAvailableWide;
     }
 }
 
@@ -187,7 +186,7 @@ void CQEVZUNDlg::OnRepairNotification(WPARAM code) {
     switch (code) {
     case UM_REINSTALL_OK: {
         std::wstring uuid = m_services.agentUUID();
-        if (uuid != m_strUUID && uuid != L"N/A") m_strUUID = uuid;
+        if (uuid != m_strUUID && uuid != kNotAvailableWide) m_strUUID = uuid;
         std::wstring version =
             DisplayText("CQEVZUNDlg::OnRepairNotification", "version", m_services.productVersion("agent"));
         std::string latest;
