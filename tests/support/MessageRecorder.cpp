@@ -4,14 +4,18 @@ namespace {
 const wchar_t kClassName[] = L"QevzunTestMessageRecorder";
 }
 
-MessageRecorder::MessageRecorder() {
+MessageRecorder::MessageRecorder(Kind kind) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = &MessageRecorder::Proc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = kClassName;
     ::RegisterClassW(&wc);  // fails harmlessly when already registered
-    m_window = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 wc.hInstance, this);
+    if (kind == Kind::TopLevel) {
+        m_window = ::CreateWindowExW(0, kClassName, L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                     wc.hInstance, this);
+    } else {
+        m_window = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+    }
 }
 
 MessageRecorder::~MessageRecorder() {
@@ -20,7 +24,14 @@ MessageRecorder::~MessageRecorder() {
 
 std::vector<UINT> MessageRecorder::Codes() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_codes;
+    std::vector<UINT> codes;
+    for (const auto& received : m_received) codes.push_back(static_cast<UINT>(received.second));
+    return codes;
+}
+
+std::vector<std::pair<UINT, WPARAM>> MessageRecorder::Received() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
 }
 
 bool MessageRecorder::PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
@@ -46,7 +57,7 @@ LRESULT CALLBACK MessageRecorder::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     if (self != nullptr && msg >= WM_USER + 1 && msg <= WM_USER + 18) {
         {
             std::lock_guard<std::mutex> lock(self->m_mutex);
-            self->m_codes.push_back(static_cast<UINT>(wParam));
+            self->m_received.emplace_back(msg, wParam);
         }
         if (self->m_hook) self->m_hook(static_cast<UINT>(wParam));
         return 0;
