@@ -7,3 +7,6 @@ extern const unsigned short g_statusServerPort;    // 0: the HTTP default, 80
 extern const char* const g_downloadServerHost;
 extern const unsigned short g_downloadServerPort;  // 0: the HTTP default, 80
 extern const unsigned long g_pollPauseMs;
+// Longest wait for a connection to open, or for the next bytes of a request
+// or an answer to move; a silent server ends the transfer as a failed step.
+extern const unsigned long g_networkTimeoutMs;

@@ -2,11 +2,14 @@
 
 #include "app/AgentStatus.h"
 #include "app/BuildConfig.h"
+#include "app/NotAvailable.h"
 #include "inspect/InstallLayout.h"
 #include "log/Log.h"
 #include "net/HttpTransport.h"
 #include "net/RequestTarget.h"
 #include "net/StateAnswer.h"
+
+#include <cstddef>
 
 const std::map<std::string, int> ServerStateCodes = {
     {"NORMAL", AgentStatus::Active},
@@ -19,6 +22,8 @@ PollSleepFn g_pollSleep = &::Sleep;
 namespace {
 
 const char* const kStateObjectPrefix = "aapi/v1/zun/agentState/";
+// A state answer is a few hundred bytes; anything past this is no answer.
+constexpr std::size_t kMaxStateAnswerBytes = 1048576;
 
 // The UUID comes from an agent file and may carry bytes after a zero byte; the
 // text is what precedes it, as the narrow C-string interface always made it.
@@ -30,7 +35,7 @@ bool DecidedWithoutAsking(const std::string& uuidText, int& code) {
         code = AgentStatus::NotInstalled;
         return true;
     }
-    if (uuidText == "N/A") {
+    if (uuidText == kNotAvailable) {
         code = AgentStatus::Inactive;
         return true;
     }
@@ -39,7 +44,7 @@ bool DecidedWithoutAsking(const std::string& uuidText, int& code) {
 
 StateAnswer AskServer(const std::string& uuidText) {
     std::string objectName = kStateObjectPrefix + EscapeRequestPathText(uuidText);
-    return ReadStateAnswer(InternetGetData(g_statusServerHost, objectName, g_statusServerPort));
+    return ReadStateAnswer(InternetGetData(g_statusServerHost, objectName, g_statusServerPort, kMaxStateAnswerBytes));
 }
 
 int CodeOf(const StateAnswer& answer) {

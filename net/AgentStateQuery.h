@@ -10,6 +10,8 @@
 // Built once at start-up and only read (find) afterwards, from any thread.
 extern const std::map<std::string, int> ServerStateCodes;
 
+// An answer that did not arrive whole, is not JSON, or is longer than 1 MiB
+// is no usable answer.
 // Not installed: 4; UUID "N/A": 2; otherwise one ask. releaseVersion is written
 // only when a usable answer arrived. uuid is UTF-8 and ends at its first zero byte.
 int CheckQEVStatusImmediate(const std::string& uuid, std::string& releaseVersion);

@@ -1,5 +1,6 @@
 #include "net/HttpTransport.h"
 
+#include "app/BuildConfig.h"
 #include "app/Handles.h"
 
 #include <cstdarg>
@@ -13,12 +14,34 @@ DebugOutputFn g_outputDebugString = &::OutputDebugStringA;
 namespace {
 
 constexpr DWORD kChunkSize = 16384;
+// A package moves in larger chunks: each read and write costs a fixed price
+// in calls on top of the bytes, and where calls are dear (a 32-bit process
+// under emulation) 16 KiB chunks bound the download at a fraction of what the
+// connection carries. Still one chunk in memory, whatever the package's size.
+constexpr DWORD kFileChunkSize = 1048576;
 // Always from the origin server, never from a cache; keep-alive requested.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
 const char* const kUserAgent = "QEV Agent";
 
 void TraceFailure(const char* operation, const char* step, DWORD error) {
     DebugTrace("ZUN!%s Failed on %s, last error %d\n", operation, step, static_cast<int>(error));
+}
+
+// Without limits of its own WinINet may wait for a silent server for minutes
+// or without end, and the state query waits on the main dialog's thread. The
+// limits apply to each wait, not to the whole transfer, so a long download
+// that keeps moving is never cut. They are set on the internet handle, which
+// hands them to what is opened from it, and on the request itself, which not
+// every WinINet takes over from its parents.
+void LimitWaits(const char* operation, HINTERNET handle) {
+    static const DWORD kOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                                     INTERNET_OPTION_RECEIVE_TIMEOUT};
+    DWORD timeout = g_networkTimeoutMs;
+    for (DWORD option : kOptions) {
+        // A refused option leaves the platform's own limit; the transfer goes on.
+        if (!::InternetSetOptionA(handle, option, &timeout, sizeof(timeout)))
+            TraceFailure(operation, "InternetSetOption", ::GetLastError());
+    }
 }
 
 // One GET in flight. Members close in reverse order: request, connection, internet.
@@ -41,6 +64,7 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
         TraceFailure(operation, "InternetOpen", ::GetLastError());
         return false;
     }
+    LimitWaits(operation, transfer.internet.get());
     transfer.connection.reset(::InternetConnectA(transfer.internet.get(), host.c_str(), port, nullptr, nullptr,
                                                  INTERNET_SERVICE_HTTP, 0, 0));
     if (!transfer.connection) {
@@ -53,6 +77,7 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
         TraceFailure(operation, "HttpOpenRequest", ::GetLastError());
         return false;
     }
+    LimitWaits(operation, transfer.request.get());
     if (!::HttpSendRequestA(transfer.request.get(), nullptr, 0, nullptr, 0)) {
         TraceFailure(operation, "HttpSendRequest", ::GetLastError());
         return false;
@@ -63,11 +88,11 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
 // Reads the body chunk by chunk until a read of 0 bytes; consume(data, n) gets
 // exactly the bytes of each chunk and may refuse them by returning false.
 template <typename Consumer>
-bool ReadBody(const char* operation, HINTERNET request, Consumer&& consume) {
-    std::vector<char> buffer(kChunkSize, '\0');
+bool ReadBody(const char* operation, HINTERNET request, DWORD chunkSize, Consumer&& consume) {
+    std::vector<char> buffer(chunkSize, '\0');
     for (;;) {
         DWORD read = 0;
-        if (!::InternetReadFile(request, buffer.data(), kChunkSize, &read)) {
+        if (!::InternetReadFile(request, buffer.data(), chunkSize, &read)) {
             TraceFailure(operation, "InternetReadFile", ::GetLastError());
             return false;
         }
@@ -102,15 +127,26 @@ void DebugTrace(const char* format, ...) {
     g_outputDebugString(buffer);
 }
 
-std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port) {
+std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port,
+                            std::size_t maxBodyBytes) {
     static const char* const kOperation = "InternetGetData";
     std::string body;
+    bool tooLong = false;
     Transfer transfer;
     if (SendRequest(kOperation, host, objectName, port, transfer)) {
-        ReadBody(kOperation, transfer.request.get(), [&body](const char* data, DWORD n) {
+        ReadBody(kOperation, transfer.request.get(), kChunkSize, [&](const char* data, DWORD n) {
+            if (n > maxBodyBytes - body.size()) {
+                tooLong = true;
+                return false;  // the rest is not read; closing the request drops it
+            }
             body.append(data, n);
             return true;
         });
+    }
+    if (tooLong) {
+        DebugTrace("ZUN!%s Failed on BodyLimit, more than %lu bytes\n", kOperation,
+                   static_cast<unsigned long>(maxBodyBytes));
+        return std::string();
     }
     return body;
 }
@@ -132,7 +168,7 @@ int InternetGetFile(const std::string& host, const std::string& objectName, cons
     {
         Transfer transfer;
         if (SendRequest(kOperation, host, objectName, port, transfer) && AnswerIsOk(kOperation, transfer.request.get())) {
-            complete = ReadBody(kOperation, transfer.request.get(), [&file](const char* data, DWORD n) {
+            complete = ReadBody(kOperation, transfer.request.get(), kFileChunkSize, [&file](const char* data, DWORD n) {
                 DWORD written = 0;
                 if (!::WriteFile(file.get(), data, n, &written, nullptr) || written != n) {
                     TraceFailure(kOperation, "WriteFile", ::GetLastError());

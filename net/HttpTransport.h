@@ -1,19 +1,29 @@
 #pragma once
 // The program's two blocking HTTP GET operations over WinINet, and the debugger
-// trace that reports their failed steps.
+// trace that reports their failed steps. Each waits at most g_networkTimeoutMs
+// (BuildConfig.h) for a connection and for each next part of the exchange.
 #include "log/Log.h"
 
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstddef>
 #include <string>
+
+// The most InternetGetData keeps in memory unless its caller asks for less.
+constexpr std::size_t kMaxDataBodyBytes = 1048576;
 
 // The body as received; empty or partial when the transfer failed. The status
 // line is not examined: the body decides. port 0: the HTTP default, 80.
-std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port = 0);
+// A body longer than maxBodyBytes is not read further and gives an empty
+// result: the program is a 32-bit process, and no cut-off prefix of an answer
+// may pass for the answer.
+std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port = 0,
+                            std::size_t maxBodyBytes = kMaxDataBodyBytes);
 
 // Stores the body at localPath (created or truncated first). 1 after a complete
 // transfer of a 200 answer, 0 otherwise; what arrived before a failure stays.
+// Only one chunk is ever in memory, whatever the size of the body.
 int InternetGetFile(const std::string& host, const std::string& objectName, const std::string& localPath,
                     unsigned short port = 0);
 

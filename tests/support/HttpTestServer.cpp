@@ -114,7 +114,7 @@ bool ReadRequest(SOCKET s, HttpRequestRecord& request) {
     return true;
 }
 
-std::string ResponseHead(const HttpReply& reply, std::size_t contentLength) {
+std::string ResponseHead(const HttpReply& reply, std::uint64_t contentLength) {
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonPhrase(reply.status) + "\r\n";
     if (!reply.contentType.empty()) head += "Content-Type: " + reply.contentType + "\r\n";
     head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
@@ -122,6 +122,52 @@ std::string ResponseHead(const HttpReply& reply, std::size_t contentLength) {
     for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
     head += "\r\n";
     return head;
+}
+
+constexpr std::size_t kPatternBlock = 64 * 1024;
+constexpr std::size_t kStreamChunk = 64 * 1024;
+
+// Holds the connection without answering until the peer closes it or Stop wakes it.
+void WaitForPeerToLeave(SOCKET s) {
+    SetReceiveTimeout(s, 0);  // no limit
+    char sink[1024];
+    while (::recv(s, sink, sizeof(sink), 0) > 0) {
+    }
+}
+
+// Sends the body of a Streamed reply, made piece by piece. False when the peer went.
+bool SendStreamedBody(SOCKET s, const HttpReply& reply) {
+    std::vector<char> chunk(kStreamChunk);
+    std::uint64_t sent = 0;
+    while (sent < reply.streamedSize) {
+        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kStreamChunk, reply.streamedSize - sent));
+        for (std::size_t i = 0; i < n;) {
+            std::uint64_t offset = sent + i;
+            if (offset < reply.body.size()) {
+                std::size_t take = std::min<std::size_t>(n - i, reply.body.size() - static_cast<std::size_t>(offset));
+                std::copy_n(reply.body.data() + offset, take, chunk.data() + i);
+                i += take;
+            } else if (reply.fill >= 0) {
+                std::fill(chunk.data() + i, chunk.data() + n, static_cast<char>(reply.fill));
+                i = n;
+            } else {
+                HttpReply::PatternBytes(offset, chunk.data() + i, n - i);
+                i = n;
+            }
+        }
+        if (!SendAll(s, chunk.data(), n)) return false;
+        sent += n;
+    }
+    return true;
+}
+
+// Lets the client close first, so that the server's port is not left in
+// TIME_WAIT for the next test process that binds it.
+void WaitForClientClose(SOCKET s) {
+    SetReceiveTimeout(s, kCloseWaitMs);
+    char sink[1024];
+    while (::recv(s, sink, sizeof(sink), 0) > 0) {
+    }
 }
 
 }  // namespace
@@ -172,6 +218,54 @@ HttpReply HttpReply::Reset() {
     HttpReply r;
     r.kind = Kind::ResetWithoutAnswer;
     return r;
+}
+
+HttpReply HttpReply::NeverAnswers() {
+    HttpReply r;
+    r.kind = Kind::Silent;
+    return r;
+}
+
+HttpReply HttpReply::StalledInBody(std::string body, std::size_t bytesBeforeDrop) {
+    HttpReply r = DroppedInBody(std::move(body), bytesBeforeDrop);
+    r.kind = Kind::StallInBody;
+    return r;
+}
+
+HttpReply HttpReply::Pattern(std::uint64_t size) {
+    HttpReply r;
+    r.kind = Kind::Streamed;
+    r.contentType = "application/octet-stream";
+    r.streamedSize = size;
+    return r;
+}
+
+HttpReply HttpReply::Padded(std::string start, std::uint64_t size, char fill) {
+    HttpReply r;
+    r.kind = Kind::Streamed;
+    r.body = std::move(start);
+    r.streamedSize = size;
+    r.fill = static_cast<unsigned char>(fill);
+    return r;
+}
+
+void HttpReply::PatternBytes(std::uint64_t offset, char* out, std::size_t size) {
+    static const std::vector<char> cycle = [] {
+        std::vector<char> bytes(kPatternBlock);
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 251);
+        return bytes;
+    }();
+    while (size > 0) {
+        std::size_t inBlock = static_cast<std::size_t>(offset % kPatternBlock);
+        std::uint64_t block = offset / kPatternBlock;
+        std::size_t n = std::min(size, kPatternBlock - inBlock);
+        std::copy_n(cycle.data() + inBlock, n, out);
+        for (std::size_t i = inBlock; i < 8 && i < inBlock + n; ++i)
+            out[i - inBlock] = static_cast<char>((block >> (8 * i)) & 0xFF);
+        out += n;
+        offset += n;
+        size -= n;
+    }
 }
 
 // ---------------------------------------------------------------- server
@@ -335,17 +429,30 @@ void HttpTestServer::Serve(Connection& connection) {
         connection.Close(true);
         return;
     }
+    case HttpReply::Kind::Silent:
+        WaitForPeerToLeave(s);
+        connection.Close(false);
+        return;
+    case HttpReply::Kind::StallInBody: {
+        std::string head = ResponseHead(reply, reply.body.size());
+        if (SendAll(s, head.data(), head.size()) && SendAll(s, reply.body.data(), reply.bytesBeforeDrop))
+            WaitForPeerToLeave(s);
+        connection.Close(false);
+        return;
+    }
+    case HttpReply::Kind::Streamed: {
+        if (reply.answerDelayMs > 0) ::Sleep(reply.answerDelayMs);
+        std::string head = ResponseHead(reply, reply.streamedSize);
+        // A client that stops reading makes the send fail, which ends the stream.
+        if (SendAll(s, head.data(), head.size()) && SendStreamedBody(s, reply)) WaitForClientClose(s);
+        connection.Close(false);
+        return;
+    }
     case HttpReply::Kind::Answer: {
+        if (reply.answerDelayMs > 0) ::Sleep(reply.answerDelayMs);
         std::string message = ResponseHead(reply, reply.body.size());
         if (request.method != "HEAD") message += reply.body;
-        if (SendAll(s, message.data(), message.size())) {
-            // Let the client close first, so that the server's port is not left
-            // in TIME_WAIT for the next test process that binds it.
-            SetReceiveTimeout(s, kCloseWaitMs);
-            char sink[1024];
-            while (::recv(s, sink, sizeof(sink), 0) > 0) {
-            }
-        }
+        if (SendAll(s, message.data(), message.size())) WaitForClientClose(s);
         connection.Close(false);
         return;
     }

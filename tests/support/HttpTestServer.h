@@ -30,20 +30,37 @@ struct HttpReply {
         Answer,              // status line, headers, the whole body
         DropInBody,          // announces the whole body, sends bytesBeforeDrop of it, then resets
         ResetWithoutAnswer,  // reads the request and resets the connection
+        Silent,              // reads the request and answers nothing until the client leaves
+        StallInBody,         // announces the whole body, sends bytesBeforeDrop of it, then goes silent
+        Streamed,            // announces streamedSize bytes and makes them while sending (below)
     };
     Kind kind = Kind::Answer;
     int status = 200;
     std::string contentType = "application/json";
     std::vector<std::pair<std::string, std::string>> headers;  // extra headers
-    std::string body;
+    std::string body;  // Streamed: the first bytes of the body
     std::size_t bytesBeforeDrop = 0;
     unsigned int dropDelayMs = 400;  // lets the client take in the partial body before the reset
+    unsigned int answerDelayMs = 0;  // Answer and Streamed: silence before the status line
+    std::uint64_t streamedSize = 0;  // Streamed: body, then fill bytes (or PatternBytes) up to this size
+    int fill = -1;                   // Streamed: the byte after body; -1: PatternBytes at that offset
 
     static HttpReply Json(std::string body);
     static HttpReply Bytes(std::string body, std::string contentType = "application/octet-stream");
     static HttpReply NotFound();  // 404 with a small HTML page
     static HttpReply DroppedInBody(std::string body, std::size_t bytesBeforeDrop);
     static HttpReply Reset();
+    static HttpReply NeverAnswers();
+    static HttpReply StalledInBody(std::string body, std::size_t bytesBeforeDrop);
+    // size bytes of PatternBytes, never held in memory as a whole.
+    static HttpReply Pattern(std::uint64_t size);
+    // start, then the fill byte up to size bytes in all.
+    static HttpReply Padded(std::string start, std::uint64_t size, char fill);
+
+    // The bytes of a Pattern body from offset on: every 64 KiB block begins with
+    // its number (8 bytes, little-endian) and goes on in a cycle of 251 bytes,
+    // so a lost, repeated or swapped piece of any size shows.
+    static void PatternBytes(std::uint64_t offset, char* out, std::size_t size);
 };
 
 class HttpTestServer {
