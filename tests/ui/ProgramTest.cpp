@@ -3,7 +3,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/UiThread.h"
-#include "ui/SingleInstance.h"
+#include "tests/ui/ProgramProcess.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,69 +13,12 @@
 
 namespace {
 
-// The program sits at the top of the build tree, two levels above the suite.
-std::string ProgramPath() { return ExecutableDirectory() + "\\..\\..\\QEVZUN.exe"; }
-
-class Process {
-public:
-    explicit Process(const std::string& commandLine) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        std::string line = commandLine;
-        if (::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info)) {
-            ::CloseHandle(m_info.hThread);
-        } else {
-            m_info.hProcess = nullptr;
-        }
-    }
-    ~Process() {
-        if (m_info.hProcess == nullptr) return;
-        if (!Ended(0)) ::TerminateProcess(m_info.hProcess, 99);
-        ::CloseHandle(m_info.hProcess);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool Started() const { return m_info.hProcess != nullptr; }
-    DWORD Id() const { return m_info.dwProcessId; }
-    bool Ended(DWORD timeoutMs) const { return ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-    DWORD ExitCode() const {
-        DWORD code = 0;
-        ::GetExitCodeProcess(m_info.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_info = {};
-};
-
-struct WindowSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK MatchInstanceWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner != search->process || !IsInstanceWindow(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// The marked main window of one process (test dialogs elsewhere are marked too).
-HWND InstanceWindowOf(DWORD process) {
-    WindowSearch search = {process, nullptr};
-    ::EnumWindows(&MatchInstanceWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST(ProgramTest, ASecondCopyBringsTheFirstForwardAndEnds) {
-    LogCapture log(ExecutableDirectory() + "\\..\\..\\QEVZUNLOG.log");
-    Process first("\"" + ProgramPath() + "\"");
+    LogCapture log(ProgramLogPath());
+    ProgramProcess first("\"" + ProgramPath() + "\"");
     ASSERT_TRUE(first.Started());
     HWND window = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (window = InstanceWindowOf(first.Id())) != nullptr && ::IsWindowVisible(window); },
+    ASSERT_TRUE(WaitFor([&] { return (window = ProgramWindows::MainWindowOf(first.Id())) != nullptr && ::IsWindowVisible(window); },
                         60000));
 
     // One summary line, whatever this machine's agent looks like.
@@ -89,7 +32,7 @@ TEST(ProgramTest, ASecondCopyBringsTheFirstForwardAndEnds) {
     ::ShowWindowAsync(window, SW_MINIMIZE);
     ASSERT_TRUE(WaitFor([&] { return ::IsIconic(window) != FALSE; }));
 
-    Process second("\"" + ProgramPath() + "\"");
+    ProgramProcess second("\"" + ProgramPath() + "\"");
     ASSERT_TRUE(second.Started());
     ASSERT_TRUE(second.Ended(30000));
     EXPECT_EQ(second.ExitCode(), 0u);
@@ -122,7 +65,7 @@ class DllSearch : public ::testing::TestWithParam<ProbeCase> {};
 TEST_P(DllSearch, PlantedDllBesideTheExecutable) {
     const ProbeCase& c = GetParam();
     ASSERT_TRUE(FileExists(SiblingPath("qevzun_planted.dll")));
-    Process probe("\"" + SiblingPath("qevzun_dll_search_probe.exe") + "\" " + c.argument);
+    ProgramProcess probe("\"" + SiblingPath("qevzun_dll_search_probe.exe") + "\" " + c.argument);
     ASSERT_TRUE(probe.Started());
     ASSERT_TRUE(probe.Ended(30000));
     EXPECT_EQ(probe.ExitCode(), c.exitCode);
