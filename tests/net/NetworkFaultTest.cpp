@@ -13,6 +13,7 @@
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ReinstallFakes.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -334,16 +335,8 @@ TEST_F(TransportFaults, DataStopsReadingPastItsBound) {
 
 // ================================================================ the reinstall's three downloads
 
-std::vector<std::wstring> g_boxes;
-int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
-    g_boxes.push_back(text);
-    return IDOK;
-}
-
-void WINAPI X64(LPSYSTEM_INFO info) {
-    ::GetNativeSystemInfo(info);
-    info->wProcessorArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
-}
+using ReinstallFakes::g_boxes;
+using ReinstallFakes::X64;
 
 std::string TempDir() {
     char buffer[MAX_PATH] = {};
@@ -384,7 +377,7 @@ protected:
         g_installs.clear();
         g_outputDebugString = &RecordTrace;
         g_pollSleep = &NoPause;
-        g_reinstallPlatform.messageBox = &RecordBox;
+        g_reinstallPlatform.messageBox = &ReinstallFakes::RecordBox;
         g_reinstallPlatform.getNativeSystemInfo = &X64;
         g_reinstallPlatform.createProcess = &RecordInstallerStart;
         ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();

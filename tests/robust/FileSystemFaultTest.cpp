@@ -12,6 +12,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/LogMessages.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ReinstallFakes.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -181,16 +182,8 @@ INSTANTIATE_TEST_SUITE_P(Table, LogBesideExecutable,
 
 // ------------------------------------------------------------ reinstall workflow seams
 
-std::vector<std::wstring> g_boxes;
-int WINAPI RecordingMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
-    g_boxes.push_back(text);
-    return IDOK;
-}
-
-void WINAPI X64(LPSYSTEM_INFO info) {
-    ::GetNativeSystemInfo(info);
-    info->wProcessorArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
-}
+using ReinstallFakes::g_boxes;
+using ReinstallFakes::X64;
 
 // The script host and the installer are not run: each start is recorded and
 // handed back as a process that has already ended (an event that is set).
@@ -219,7 +212,7 @@ protected:
         g_boxes.clear();
         g_started.clear();
         g_shellCommands.clear();
-        g_reinstallPlatform.messageBox = &RecordingMessageBox;
+        g_reinstallPlatform.messageBox = &ReinstallFakes::RecordBox;
         g_reinstallPlatform.getNativeSystemInfo = &X64;
         g_reinstallPlatform.createProcess = &RecordingCreateProcess;
         g_reinstallPlatform.runShellCommand = &RecordingShellCommand;
