@@ -21,6 +21,10 @@ constexpr DWORD kChunkSize = 16384;
 constexpr DWORD kFileChunkSize = 1048576;
 // Always from the origin server, never from a cache; keep-alive requested.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+// Without NO_CACHE_WRITE WinINet stores every body it reads in the user's URL
+// cache as well: each package download would leave a second copy of the
+// installer there and write every byte twice.
+constexpr DWORD kPackageRequestFlags = kRequestFlags | INTERNET_FLAG_NO_CACHE_WRITE;
 const char* const kUserAgent = "QEV Agent";
 
 void TraceFailure(const char* operation, const char* step, DWORD error) {
@@ -53,7 +57,7 @@ struct Transfer {
 
 // Connected-state check, open, connect, open request, send. Traces the failing step.
 bool SendRequest(const char* operation, const std::string& host, const std::string& objectName,
-                 unsigned short port, Transfer& transfer) {
+                 unsigned short port, DWORD requestFlags, Transfer& transfer) {
     DWORD connectedFlags = 0;
     if (!g_internetGetConnectedState(&connectedFlags, 0)) {
         TraceFailure(operation, "InternetGetConnectedState", ::GetLastError());
@@ -72,7 +76,7 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
         return false;
     }
     transfer.request.reset(g_httpOpenRequest(transfer.connection.get(), "GET", objectName.c_str(), nullptr,
-                                            nullptr, nullptr, kRequestFlags, 0));
+                                            nullptr, nullptr, requestFlags, 0));
     if (!transfer.request) {
         TraceFailure(operation, "HttpOpenRequest", ::GetLastError());
         return false;
@@ -133,7 +137,7 @@ std::string InternetGetData(const std::string& host, const std::string& objectNa
     std::string body;
     bool tooLong = false;
     Transfer transfer;
-    if (SendRequest(kOperation, host, objectName, port, transfer)) {
+    if (SendRequest(kOperation, host, objectName, port, kRequestFlags, transfer)) {
         ReadBody(kOperation, transfer.request.get(), kChunkSize, [&](const char* data, DWORD n) {
             if (n > maxBodyBytes - body.size()) {
                 tooLong = true;
@@ -167,7 +171,8 @@ int InternetGetFile(const std::string& host, const std::string& objectName, cons
     bool complete = false;
     {
         Transfer transfer;
-        if (SendRequest(kOperation, host, objectName, port, transfer) && AnswerIsOk(kOperation, transfer.request.get())) {
+        if (SendRequest(kOperation, host, objectName, port, kPackageRequestFlags, transfer) &&
+            AnswerIsOk(kOperation, transfer.request.get())) {
             complete = ReadBody(kOperation, transfer.request.get(), kFileChunkSize, [&file](const char* data, DWORD n) {
                 DWORD written = 0;
                 if (!::WriteFile(file.get(), data, n, &written, nullptr) || written != n) {

@@ -77,7 +77,8 @@ TEST_F(TransportTest, SendsAPlainGetOfTheObjectNameAsTheAgent) {
     EXPECT_TRUE(g_traces.empty());
 }
 
-// Wine keeps no HTTP cache, so the flags are checked where they are handed over.
+// The flags are checked where they are handed over: whether a cached answer
+// would be used is not a thing the server can see.
 struct OpenRequestCall {
     std::string verb;
     bool defaultVersion = false, noReferrer = false, noAcceptTypes = false;
@@ -112,10 +113,35 @@ TEST_F(TransportTest, EveryFetchGoesToTheServerWithoutCacheAndWithKeepAlive) {
     ASSERT_EQ(g_openRequests.size(), 3u);
     for (const OpenRequestCall& call : g_openRequests) {
         EXPECT_EQ(call.verb, "GET");
-        EXPECT_EQ(call.flags, static_cast<DWORD>(INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION));
-        EXPECT_EQ(call.flags, 0x80400000u);
         EXPECT_TRUE(call.defaultVersion && call.noReferrer && call.noAcceptTypes);
     }
+    EXPECT_EQ(g_openRequests[0].flags, static_cast<DWORD>(INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION));
+    EXPECT_EQ(g_openRequests[1].flags, 0x80400000u);
+    // The package is not even written to the cache.
+    EXPECT_EQ(g_openRequests[2].flags, 0x80400000u | INTERNET_FLAG_NO_CACHE_WRITE);
+}
+
+// WinINet keeps what it reads in the user's URL cache unless told not to: a
+// downloaded installer would stay there as a second copy.
+TEST_F(TransportTest, ADownloadedPackageLeavesNoCopyInTheUrlCache) {
+    const std::string url = "http://" + std::string(kHost) + ":" + std::to_string(m_server.Port()) + "/" +
+                            kPackageObject;
+    const std::string package = PatternBytes(300000);
+    m_server.Route("/download/qev/qev64.msi", HttpReply::Bytes(package));
+    ::DeleteUrlCacheEntryA(url.c_str());
+
+    // The answer of a state query is still cached: the probe sees the cache.
+    EXPECT_EQ(GetData(), package);
+    DWORD size = 0;
+    EXPECT_FALSE(::GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    ASSERT_TRUE(::DeleteUrlCacheEntryA(url.c_str()));
+
+    EXPECT_EQ(GetFile(), 1);
+    EXPECT_TRUE(ReadWholeFile(m_package) == package);
+    size = 0;
+    EXPECT_FALSE(::GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 struct BodyCase {
@@ -163,20 +189,27 @@ TEST_F(TransportTest, ErrorPageIsDataButNeverAStoredPackage) {
 }
 
 TEST_F(TransportTest, ConnectionDroppedInTheBodyKeepsWhatArrived) {
-    // Two whole chunks arrive, then the connection is reset: the third read fails.
+    // Two whole chunks arrive, then the connection is reset: the next read fails.
     std::string body = PatternBytes(100000);
     const std::size_t arrived = 2 * 16384;
-    m_server.Push(HttpReply::DroppedInBody(body, arrived));
     m_server.Push(HttpReply::DroppedInBody(body, arrived));
 
     std::string data = GetData();
     EXPECT_EQ(data.size(), arrived);
     EXPECT_TRUE(data == body.substr(0, arrived));
 
+    // A package moves in chunks of 1 MiB: the two whole ones are stored in
+    // order, and of the one broken off in flight at most what had come.
+    const std::size_t fileChunk = 1048576;
+    std::string package = PatternBytes(3 * fileChunk);
+    const std::size_t packageArrived = 2 * fileChunk + 32768;
+    m_server.Push(HttpReply::DroppedInBody(package, packageArrived));
+
     EXPECT_EQ(GetFile(), 0);
     std::string stored = ReadWholeFile(m_package);
-    EXPECT_EQ(stored.size(), arrived);
-    EXPECT_TRUE(stored == body.substr(0, arrived));
+    EXPECT_GE(stored.size(), 2 * fileChunk);
+    EXPECT_LE(stored.size(), packageArrived);
+    EXPECT_TRUE(stored == package.substr(0, stored.size()));
 
     ASSERT_EQ(g_traces.size(), 2u);
     EXPECT_EQ(g_traces[0].rfind("ZUN!InternetGetData Failed on InternetReadFile, last error ", 0), 0u) << g_traces[0];
