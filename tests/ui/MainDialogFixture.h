@@ -10,6 +10,7 @@
 #include "tests/support/ScriptedWorker.h"
 #include "tests/support/UiThread.h"
 #include "tests/ui/CloseQuestion.h"
+#include "tests/ui/ScriptedDialogTest.h"
 #include "tests/ui/UiTestLanguage.h"
 #include "ui/QEVZUNDlg.h"
 
@@ -19,19 +20,8 @@
 #include <memory>
 #include <string>
 
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public ScriptedDialogTest {
 protected:
-    void SetUp() override {
-        ScriptedWorker::Reset();
-        CloseQuestion::Install(IDYES);
-    }
-    void TearDown() override {
-        CloseQuestion::SetAnswer(IDYES);  // whatever the test answered, it ends here
-        m_ui.reset();
-        EXPECT_TRUE(ScriptedWorker::FinishAll());
-        CloseQuestion::Restore();
-    }
-
     // Opens the dialog over the facts; returns it once it is on screen.
     HWND Open(const FakeFacts& facts = FakeFacts()) {
         FakeMainDialog::SetFacts(facts);
@@ -55,7 +45,6 @@ protected:
 
     bool Closed() { return m_ui->WaitUntilDone(10000); }
 
-    std::unique_ptr<UiThread> m_ui;
     std::atomic<INT_PTR> m_result{0};
 };
 

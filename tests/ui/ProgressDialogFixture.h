@@ -9,6 +9,7 @@
 #include "tests/support/ScriptedWorker.h"
 #include "tests/support/UiThread.h"
 #include "tests/ui/CloseQuestion.h"
+#include "tests/ui/ScriptedDialogTest.h"
 #include "ui/ProcessStatusDlg.h"
 
 #include <gtest/gtest.h>
@@ -20,19 +21,12 @@
 #include <utility>
 #include <vector>
 
-class ProgressDialogTest : public ::testing::Test {
+class ProgressDialogTest : public ScriptedDialogTest {
 protected:
     void SetUp() override {
         // What the main dialog does when it opens.
         g_uiLanguage = ::GetUserDefaultUILanguage();
-        ScriptedWorker::Reset();
-        CloseQuestion::Install(IDYES);
-    }
-    void TearDown() override {
-        CloseQuestion::SetAnswer(IDYES);  // whatever the test answered, it ends here
-        m_ui.reset();
-        EXPECT_TRUE(ScriptedWorker::FinishAll());
-        CloseQuestion::Restore();
+        ScriptedDialogTest::SetUp();
     }
 
     // Opens the dialog and waits until it is up and its worker has started.
@@ -69,7 +63,6 @@ protected:
         return m_notifications;
     }
 
-    std::unique_ptr<UiThread> m_ui;
     std::atomic<HWND> m_owner{nullptr};
     std::mutex m_mutex;
     std::vector<std::pair<UINT, WPARAM>> m_notifications;
