@@ -14,37 +14,16 @@ std::string LabProgram::LogPath() {
     return program.substr(0, program.find_last_of('\\')) + "\\QEVZUNLOG.log";
 }
 
-LabProgram::~LabProgram() {
-    if (m_info.hProcess == nullptr) return;
-    if (!Ended(0)) {
-        ::TerminateProcess(m_info.hProcess, 99);
-        Ended(10000);
-    }
-    ::CloseHandle(m_info.hProcess);
-}
-
 bool LabProgram::Start() {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    std::string line = "\"" + Path() + "\"";
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info)) {
-        m_info = PROCESS_INFORMATION();
-        return false;
-    }
-    ::CloseHandle(m_info.hThread);
-    m_info.hThread = nullptr;
-    return true;
+    m_process = std::make_unique<ProgramProcess>("\"" + Path() + "\"");
+    return m_process->Started();
 }
 
 bool LabProgram::Ended(DWORD timeoutMs) const {
-    return m_info.hProcess == nullptr || ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    return !m_process || !m_process->Started() || m_process->Ended(timeoutMs);
 }
 
-DWORD LabProgram::ExitCode() const {
-    DWORD code = STILL_ACTIVE;
-    if (m_info.hProcess != nullptr) ::GetExitCodeProcess(m_info.hProcess, &code);
-    return code;
-}
+DWORD LabProgram::ExitCode() const { return m_process ? m_process->ExitCode() : STILL_ACTIVE; }
 
 // WM_GETTEXT reaches the controls of another process (edit controls keep
 // their text to themselves otherwise).
@@ -101,16 +80,13 @@ BOOL CALLBACK DescribeChild(HWND child, LPARAM param) {
 }  // namespace
 
 std::vector<HWND> LabProgram::Windows() const {
-    Search search = {m_info.dwProcessId, {}};
-    if (m_info.hProcess != nullptr) ::EnumWindows(&CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
+    Search search = {m_process ? m_process->Id() : 0, {}};
+    if (m_process && m_process->Started()) ::EnumWindows(&CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
 HWND LabProgram::MainWindow() const {
-    for (HWND window : Windows()) {
-        if (IsInstanceWindow(window)) return window;
-    }
-    return nullptr;
+    return m_process && m_process->Started() ? ProgramWindows::MainWindowOf(m_process->Id()) : nullptr;
 }
 
 HWND LabProgram::ProgressWindow() const {

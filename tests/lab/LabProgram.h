@@ -1,8 +1,11 @@
 #pragma once
 // The lab's copy of the program (built with the lab's ports and a short poll
 // pause), started as a user starts it, and its windows as a user sees them.
+#include "tests/support/ProgramProcess.h"
+
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,12 +14,7 @@ public:
     static std::string Path();     // ...\lab\bin\QEVZUN.exe in the build tree
     static std::string LogPath();  // its log file, beside it
 
-    LabProgram() = default;
-    ~LabProgram();  // ends the program if it still runs
-    LabProgram(const LabProgram&) = delete;
-    LabProgram& operator=(const LabProgram&) = delete;
-
-    bool Start();
+    bool Start();  // the program ends with this object if it still runs
     bool Ended(DWORD timeoutMs) const;
     DWORD ExitCode() const;
 
@@ -32,7 +30,7 @@ public:
     HWND WaitForMessageBox(DWORD timeoutMs = 60000) const;
 
 private:
-    PROCESS_INFORMATION m_info = {};
+    std::unique_ptr<ProgramProcess> m_process;
 };
 
 // A window's text, or a dialog control's, also when it belongs to another process.

@@ -6,7 +6,7 @@
 #include "tests/support/FakeAgent.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/ui/MainDialogFixture.h"
-#include "tests/ui/ProgramProcess.h"
+#include "tests/support/ProgramProcess.h"
 
 #include <cstddef>
 #include <string>

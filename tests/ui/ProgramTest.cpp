@@ -3,7 +3,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/UiThread.h"
-#include "tests/ui/ProgramProcess.h"
+#include "tests/support/ProgramProcess.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
