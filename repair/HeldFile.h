@@ -1,0 +1,25 @@
+#pragma once
+// Files that the reinstall hands to an elevated child (the uninstall script to
+// the script host, the package to the installer) lie in the user's temporary
+// directory, where every process of the user may write. From the moment such a
+// file is written until the child has ended, the workflow holds it open: for
+// reading, with a share mode that lets the child read it but no one write,
+// replace, rename or delete it. What is checked is read through that handle,
+// so the bytes checked are the bytes the child gets.
+#include "app/Handles.h"
+
+#include <string>
+
+// Removes whatever is at path (a file, or a link someone planted there: only
+// the link goes) and creates a new, empty file for writing that others may
+// only read. Invalid when something is still there or the file cannot be
+// made; GetLastError tells why.
+UniqueFileHandle CreateFreshFile(const std::string& path);
+
+// Opens the file at path for holding (see above). A link (reparse point) or a
+// directory is refused. Invalid on failure; GetLastError tells why.
+UniqueFileHandle HoldFileForChild(const std::string& path);
+
+// Reads the whole held file from its start into content; false when a read
+// fails or the file is larger than maxBytes.
+bool ReadHeldFile(HANDLE file, std::string& content, unsigned long maxBytes);
