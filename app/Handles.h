@@ -3,7 +3,6 @@
 #include "app/UniqueHandle.h"
 
 #include <windows.h>
-#include <wininet.h>
 #include <winsvc.h>
 #include <cstdio>
 
@@ -15,9 +14,9 @@ struct FileHandleTraits {  // CreateFile: INVALID_HANDLE_VALUE means none
     static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
-struct InternetHandleTraits {
-    static HINTERNET Invalid() noexcept { return nullptr; }
-    static void Close(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
+struct FindHandleTraits {  // FindFirstFile: INVALID_HANDLE_VALUE means none
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
 struct ServiceHandleTraits {
     static SC_HANDLE Invalid() noexcept { return nullptr; }
@@ -30,6 +29,6 @@ struct StdioFileTraits {
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
-using UniqueInternetHandle = UniqueHandle<HINTERNET, InternetHandleTraits>;
+using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 using UniqueServiceHandle = UniqueHandle<SC_HANDLE, ServiceHandleTraits>;
 using UniqueStdioFile = UniqueHandle<std::FILE*, StdioFileTraits>;

@@ -22,9 +22,14 @@ HMODULE LoadFromSystemDirectory(const wchar_t* name) {
 SystemLibrary::SystemLibrary(const wchar_t* name) noexcept
     : m_module(LoadFromSystemDirectory(name)), m_loadError(m_module != nullptr ? 0 : ::GetLastError()) {}
 
-std::string SystemDirectoryPath(const char* name) {
+std::string SystemDirectory() {
     char directory[MAX_PATH] = {};
     const UINT length = ::GetSystemDirectoryA(directory, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::string();
-    return std::string(directory) + "\\" + name;
+    return std::string(directory);
+}
+
+std::string SystemDirectoryPath(const char* name) {
+    const std::string directory = SystemDirectory();
+    return directory.empty() ? directory : directory + "\\" + name;
 }

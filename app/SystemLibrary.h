@@ -34,13 +34,21 @@ public:
         std::memcpy(&fn, &address, sizeof(fn));
         return fn;
     }
+    // Find into slot; false when the entry is missing.
+    template <typename Fn>
+    bool Bind(Fn& slot, const char* entry) const noexcept {
+        slot = Find<Fn>(entry);
+        return slot != nullptr;
+    }
 
 private:
     HMODULE m_module;
     DWORD m_loadError;
 };
 
-// The full path of a file in the system directory as this process sees it
-// ("C:\Windows\system32\" + name; a 32-bit process on 64-bit Windows is
-// redirected to its own system files). Empty when the system does not say.
+// The system directory as this process sees it, without a trailing separator
+// ("C:\Windows\system32"; a 32-bit process on 64-bit Windows is redirected to
+// its own system files there). Empty when the system does not say.
+std::string SystemDirectory();
+// SystemDirectory() + "\\" + name; empty when the directory is.
 std::string SystemDirectoryPath(const char* name);

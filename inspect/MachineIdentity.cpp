@@ -1,12 +1,27 @@
 #include "inspect/MachineIdentity.h"
 
+#include "app/SystemLibrary.h"
 #include "app/UniqueHandle.h"
 #include "log/Log.h"
 #include "wmi/WmiQuery.h"
 
 #include <cstdio>
 
-GetAdaptersAddressesFn g_getAdaptersAddresses = &::GetAdaptersAddresses;
+namespace {
+
+// The IP helper is not one of the system's known DLLs: bound from the system
+// directory, never imported.
+ULONG WINAPI BoundGetAdaptersAddresses(ULONG family, ULONG flags, PVOID reserved, PIP_ADAPTER_ADDRESSES addresses,
+                                       PULONG size) {
+    static const SystemLibrary library(L"iphlpapi.dll");
+    static const GetAdaptersAddressesFn entry = library.Find<GetAdaptersAddressesFn>("GetAdaptersAddresses");
+    if (entry == nullptr) return library.Loaded() ? ERROR_PROC_NOT_FOUND : library.LoadError();
+    return entry(family, flags, reserved, addresses, size);
+}
+
+}  // namespace
+
+GetAdaptersAddressesFn g_getAdaptersAddresses = &BoundGetAdaptersAddresses;
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "app/Handles.h"
 #include "app/NotAvailable.h"
+#include "app/SystemLibrary.h"
 #include "inspect/InstallLayout.h"
 #include "log/Log.h"
 
@@ -12,6 +13,30 @@
 #include <vector>
 
 namespace {
+
+// The version library is not one of the system's known DLLs: bound from the
+// system directory, never imported.
+struct VersionApi {
+    decltype(&::GetFileVersionInfoSizeA) getSize = nullptr;
+    decltype(&::GetFileVersionInfoA) getInfo = nullptr;
+    decltype(&::VerQueryValueW) queryValue = nullptr;
+    bool complete = false;
+    DWORD error = 0;
+};
+
+VersionApi BindVersion() {
+    static const SystemLibrary library(L"version.dll");
+    VersionApi api;
+    api.complete = library.Bind(api.getSize, "GetFileVersionInfoSizeA") &&
+                   library.Bind(api.getInfo, "GetFileVersionInfoA") && library.Bind(api.queryValue, "VerQueryValueW");
+    api.error = api.complete ? 0 : library.Loaded() ? ERROR_PROC_NOT_FOUND : library.LoadError();
+    return api;
+}
+
+const VersionApi& Version() {
+    static const VersionApi api = BindVersion();
+    return api;
+}
 
 // Only the head of the file is looked at: the agent writes the bare version,
 // possibly followed by white space. The dots are deliberately unescaped.
@@ -88,14 +113,19 @@ std::string GetExecutableVersion(const std::string& productKey) {
     }
     const std::string path = GetQEVInstallDirectory() + "/bin/" + image;
 
+    const VersionApi& api = Version();
+    if (!api.complete) {
+        LogError("VersionInfo size 0 for file: %s. err: %d", path.c_str(), static_cast<int>(api.error));
+        return result;
+    }
     DWORD ignored = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    DWORD size = api.getSize(path.c_str(), &ignored);
     if (size == 0) {
         LogError("VersionInfo size 0 for file: %s. err: %d", path.c_str(), static_cast<int>(::GetLastError()));
         return result;
     }
     std::vector<unsigned char> block(size);
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, block.data())) {
+    if (!api.getInfo(path.c_str(), 0, size, block.data())) {
         LogError("GetFileVersionInfoA() Failed for file: %s. err: %d", path.c_str(),
                  static_cast<int>(::GetLastError()));
         return result;
@@ -103,7 +133,7 @@ std::string GetExecutableVersion(const std::string& productKey) {
     void* root = nullptr;
     UINT rootLength = 0;
     // A root block shorter than the fixed record would be read past its end.
-    if (!::VerQueryValueW(block.data(), L"\\", &root, &rootLength) || root == nullptr ||
+    if (!api.queryValue(block.data(), L"\\", &root, &rootLength) || root == nullptr ||
         rootLength < sizeof(VS_FIXEDFILEINFO)) {
         LogError("VerQueryValue() FAILED for file: %s. err: %d", path.c_str(), static_cast<int>(::GetLastError()));
         return result;

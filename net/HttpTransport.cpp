@@ -2,13 +2,28 @@
 
 #include "app/BuildConfig.h"
 #include "app/Handles.h"
+#include "net/WinInetApi.h"
+#include "repair/HeldFile.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
-ConnectedStateFn g_internetGetConnectedState = &::InternetGetConnectedState;
-HttpOpenRequestFn g_httpOpenRequest = &::HttpOpenRequestA;
+namespace {
+
+// The seams' real calls. A seam is only called once WinInet() was found complete.
+BOOL WINAPI BoundConnectedState(LPDWORD flags, DWORD reserved) {
+    return WinInet().getConnectedState(flags, reserved);
+}
+HINTERNET WINAPI BoundOpenRequest(HINTERNET connection, LPCSTR verb, LPCSTR objectName, LPCSTR version,
+                                  LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags, DWORD_PTR context) {
+    return WinInet().openRequest(connection, verb, objectName, version, referrer, acceptTypes, flags, context);
+}
+
+}  // namespace
+
+ConnectedStateFn g_internetGetConnectedState = &BoundConnectedState;
+HttpOpenRequestFn g_httpOpenRequest = &BoundOpenRequest;
 DebugOutputFn g_outputDebugString = &::OutputDebugStringA;
 
 namespace {
@@ -43,7 +58,7 @@ void LimitWaits(const char* operation, HINTERNET handle) {
     DWORD timeout = g_networkTimeoutMs;
     for (DWORD option : kOptions) {
         // A refused option leaves the platform's own limit; the transfer goes on.
-        if (!::InternetSetOptionA(handle, option, &timeout, sizeof(timeout)))
+        if (!WinInet().setOption(handle, option, &timeout, sizeof(timeout)))
             TraceFailure(operation, "InternetSetOption", ::GetLastError());
     }
 }
@@ -58,18 +73,23 @@ struct Transfer {
 // Connected-state check, open, connect, open request, send. Traces the failing step.
 bool SendRequest(const char* operation, const std::string& host, const std::string& objectName,
                  unsigned short port, DWORD requestFlags, Transfer& transfer) {
+    const WinInetApi& api = WinInet();
+    if (!api.complete) {
+        TraceFailure(operation, "InternetOpen", api.error);
+        return false;
+    }
     DWORD connectedFlags = 0;
     if (!g_internetGetConnectedState(&connectedFlags, 0)) {
         TraceFailure(operation, "InternetGetConnectedState", ::GetLastError());
         return false;
     }
-    transfer.internet.reset(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    transfer.internet.reset(api.open(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!transfer.internet) {
         TraceFailure(operation, "InternetOpen", ::GetLastError());
         return false;
     }
     LimitWaits(operation, transfer.internet.get());
-    transfer.connection.reset(::InternetConnectA(transfer.internet.get(), host.c_str(), port, nullptr, nullptr,
+    transfer.connection.reset(api.connect(transfer.internet.get(), host.c_str(), port, nullptr, nullptr,
                                                  INTERNET_SERVICE_HTTP, 0, 0));
     if (!transfer.connection) {
         TraceFailure(operation, "InternetConnect", ::GetLastError());
@@ -82,7 +102,7 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
         return false;
     }
     LimitWaits(operation, transfer.request.get());
-    if (!::HttpSendRequestA(transfer.request.get(), nullptr, 0, nullptr, 0)) {
+    if (!api.sendRequest(transfer.request.get(), nullptr, 0, nullptr, 0)) {
         TraceFailure(operation, "HttpSendRequest", ::GetLastError());
         return false;
     }
@@ -96,7 +116,7 @@ bool ReadBody(const char* operation, HINTERNET request, DWORD chunkSize, Consume
     std::vector<char> buffer(chunkSize, '\0');
     for (;;) {
         DWORD read = 0;
-        if (!::InternetReadFile(request, buffer.data(), chunkSize, &read)) {
+        if (!WinInet().readFile(request, buffer.data(), chunkSize, &read)) {
             TraceFailure(operation, "InternetReadFile", ::GetLastError());
             return false;
         }
@@ -109,7 +129,7 @@ bool ReadBody(const char* operation, HINTERNET request, DWORD chunkSize, Consume
 bool AnswerIsOk(const char* operation, HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof(status);
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+    if (!WinInet().queryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
         TraceFailure(operation, "HttpQueryInfo", ::GetLastError());
         return false;
     }
@@ -161,8 +181,9 @@ int InternetGetFile(const std::string& host, const std::string& objectName, cons
     LogInfo("Download QEV from url:%s/%s", host.c_str(), objectName.c_str());
 
     // A package that cannot be stored is no download: nothing is fetched then.
-    UniqueFileHandle file(::CreateFileA(localPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The file is made afresh, never truncated: the path lies where the user
+    // may write, and a link planted there would send the bytes elsewhere.
+    UniqueFileHandle file = CreateFreshFile(localPath);
     if (!file) {
         TraceFailure(kOperation, "CreateFile", ::GetLastError());
         return 0;

@@ -69,8 +69,11 @@ public:
         g_adapters = FakeAdapterState{mode, std::move(addresses), 0};
         g_getAdaptersAddresses = &FakeGetAdaptersAddresses;
     }
-    ~ScopedFakeAdapters() { g_getAdaptersAddresses = &::GetAdaptersAddresses; }
+    ~ScopedFakeAdapters() { g_getAdaptersAddresses = m_real; }
     int Calls() const { return g_adapters.calls; }
+
+private:
+    GetAdaptersAddressesFn m_real = g_getAdaptersAddresses;
 };
 
 const Bytes kAdapterA = {0x0a, 0x1b, 0xff, 0x00, 0x9c, 0xde};

@@ -41,8 +41,8 @@ protected:
     void TearDown() override {
         m_server.Stop();
         g_outputDebugString = &::OutputDebugStringA;
-        g_internetGetConnectedState = &::InternetGetConnectedState;
-        g_httpOpenRequest = &::HttpOpenRequestA;
+        g_internetGetConnectedState = m_realConnectedState;
+        g_httpOpenRequest = m_realOpenRequest;
         RemoveTree(m_dir);
     }
 
@@ -52,6 +52,9 @@ protected:
     HttpTestServer m_server;
     std::string m_dir;
     std::string m_package;
+    // The real calls, put back after each case.
+    ConnectedStateFn m_realConnectedState = g_internetGetConnectedState;
+    HttpOpenRequestFn m_realOpenRequest = g_httpOpenRequest;
 };
 
 TEST_F(TransportTest, SendsAPlainGetOfTheObjectNameAsTheAgent) {

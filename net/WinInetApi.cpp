@@ -1,0 +1,32 @@
+#include "net/WinInetApi.h"
+
+#include "app/SystemLibrary.h"
+
+namespace {
+
+WinInetApi Bind() {
+    static const SystemLibrary library(L"wininet.dll");
+    WinInetApi api;
+    if (!library.Loaded()) {
+        api.error = library.LoadError();
+        return api;
+    }
+    const bool found = library.Bind(api.getConnectedState, "InternetGetConnectedState") &&
+                       library.Bind(api.open, "InternetOpenA") && library.Bind(api.connect, "InternetConnectA") &&
+                       library.Bind(api.openRequest, "HttpOpenRequestA") &&
+                       library.Bind(api.sendRequest, "HttpSendRequestA") &&
+                       library.Bind(api.queryInfo, "HttpQueryInfoA") &&
+                       library.Bind(api.readFile, "InternetReadFile") &&
+                       library.Bind(api.setOption, "InternetSetOptionA") &&
+                       library.Bind(api.closeHandle, "InternetCloseHandle");
+    api.complete = found;
+    api.error = found ? 0 : ERROR_PROC_NOT_FOUND;
+    return api;
+}
+
+}  // namespace
+
+const WinInetApi& WinInet() {
+    static const WinInetApi api = Bind();
+    return api;
+}
