@@ -1,7 +1,7 @@
 #pragma once
 // The system calls of the reinstall workflow that tests must be able to steer:
-// starting processes, the processor architecture, the message box (which would
-// block an unattended run) and the command interpreter.
+// starting processes, the processor architecture and the message box (which
+// would block an unattended run).
 #include <windows.h>
 
 struct ReinstallPlatform {
@@ -9,7 +9,6 @@ struct ReinstallPlatform {
     decltype(&::CreateProcessA) createProcess;
     decltype(&::GetNativeSystemInfo) getNativeSystemInfo;
     int(WINAPI* messageBox)(HWND, LPCWSTR, LPCWSTR, UINT);
-    int (*runShellCommand)(const char*);
 };
 
 extern ReinstallPlatform g_reinstallPlatform;

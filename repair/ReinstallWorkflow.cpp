@@ -3,6 +3,7 @@
 #include "app/BuildConfig.h"
 #include "app/Handles.h"
 #include "app/NotAvailable.h"
+#include "app/SystemLibrary.h"
 #include "app/UiLanguage.h"
 #include "inspect/AgentDatabase.h"
 #include "inspect/InstallLayout.h"
@@ -11,11 +12,11 @@
 #include "log/Log.h"
 #include "net/AgentStateQuery.h"
 #include "net/HttpTransport.h"
+#include "repair/HeldFile.h"
 #include "repair/ProgressMessages.h"
 #include "repair/ReinstallPlatform.h"
 #include "repair/UninstallScript.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,19 @@ namespace {
 constexpr unsigned int kDownloadTries = 3;
 constexpr unsigned int kStatePolls = 30;
 
-// Runs a command line and waits for it without a time-out; false when it did
-// not start. The exit code is never looked at: the server's answer decides.
-bool RunAndWait(const std::string& commandLine) {
+// Starts a program of the system directory by its full path and waits for it
+// without a time-out; false when it did not start. A bare name would be looked
+// for in the program's own folder first, where anyone may have put a program
+// of that name. The child starts in the system directory, not in whatever
+// folder is current. The exit code is never looked at: the server decides.
+bool RunSystemProgramAndWait(const char* program, const std::string& arguments) {
+    const std::string path = SystemDirectoryPath(program);
+    const std::string directory = SystemDirectory();
+    if (path.empty()) {
+        LogError("%s: No system directory for %s", "CProcessStatusDlg::QEVReinstallThread", program);
+        return false;
+    }
+    const std::string commandLine = "\"" + path + "\" " + arguments;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
@@ -36,13 +47,38 @@ bool RunAndWait(const std::string& commandLine) {
     PROCESS_INFORMATION process{};
     if (!g_reinstallPlatform.createProcess(nullptr, line.data(), nullptr, nullptr, TRUE,
                                            CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr,
-                                           nullptr, &startup, &process)) {
+                                           directory.c_str(), &startup, &process)) {
         return false;
     }
     UniqueKernelHandle processHandle(process.hProcess);
     UniqueKernelHandle threadHandle(process.hThread);
     ::WaitForSingleObject(processHandle.get(), INFINITE);
     return true;
+}
+
+// Deletes every plain file of the directory whose name begins with "db_", as
+// "del /Q" would, without a command interpreter: which one runs would be up to
+// the user's environment (COMSPEC), and the program runs elevated.
+void DeleteDatabaseFiles(const std::string& directory) {
+    WIN32_FIND_DATAA found{};
+    UniqueFindHandle search(::FindFirstFileA((directory + "\\db_*").c_str(), &found));
+    if (!search) return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        ::DeleteFileA((directory + "\\" + found.cFileName).c_str());
+    } while (::FindNextFileA(search.get(), &found));
+}
+
+// The script as written, held against writers until the script host has
+// ended; invalid (and logged) when it is not there as written any more.
+UniqueFileHandle HoldUninstallScript(const std::string& path) {
+    UniqueFileHandle held = HoldFileForChild(path);
+    std::string content;
+    if (!held || !ReadHeldFile(held.get(), content, kMaxUninstallScriptBytes) || content != UninstallScriptText()) {
+        LogError("%s: %s changed after it was written", "CProcessStatusDlg::QEVReinstallThread", path.c_str());
+        return UniqueFileHandle();
+    }
+    return held;
 }
 
 const wchar_t* DownloadFailureText() {
@@ -87,8 +123,10 @@ void Reinstall(RepairJob& job) {
         job.Send(UM_REINSTALL_BEGIN);
         std::string scriptPath;
         if (!WriteUninstallScript(scriptPath)) return;
+        const UniqueFileHandle script = HoldUninstallScript(scriptPath);
+        if (!script) return;
         // Quoted: an unquoted path with spaces lets a planted "C:\Program.exe" run.
-        if (!RunAndWait("wscript \"" + scriptPath + "\"")) {
+        if (!RunSystemProgramAndWait("wscript.exe", "\"" + scriptPath + "\"")) {
             LogAndShowMessage(Pick(L"卸载Wexo安全助手失败！", L"Fail to uninstall QEV！"));
             return;
         }
@@ -99,7 +137,7 @@ void Reinstall(RepairJob& job) {
     if (CheckIsSQLite3(dataDir + "\\db_sensor")) {
         const std::string command = "del /Q \"" + dataDir + "\\db_*\"";
         LogInfo("%s(%d) Excute %s", "CProcessStatusDlg::QEVReinstallThread", __LINE__, command.c_str());
-        g_reinstallPlatform.runShellCommand(command.c_str());
+        DeleteDatabaseFiles(dataDir);
     }
 
     job.Send(UM_DOWNLOAD_BEGIN);
@@ -125,7 +163,7 @@ void Reinstall(RepairJob& job) {
 
     job.Send(UM_DOWNLOAD_DONE);
     job.Send(UM_INSTALL_BEGIN);
-    if (!RunAndWait("msiexec.exe /i \"" + packagePath + "\" /qn")) {
+    if (!RunSystemProgramAndWait("msiexec.exe", "/i \"" + packagePath + "\" /qn")) {
         LogAndShowMessage(Pick(L"安装Wexo安全助手失败！", L"Fail to install QEV!"));
         return;
     }
@@ -145,15 +183,12 @@ int WINAPI DefaultMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT typ
     return ::MessageBoxW(owner, text, caption, type);
 }
 
-int DefaultShellCommand(const char* command) { return std::system(command); }
-
 }  // namespace
 
 ReinstallPlatform::ReinstallPlatform()
     : createProcess(&::CreateProcessA),
       getNativeSystemInfo(&::GetNativeSystemInfo),
-      messageBox(&DefaultMessageBox),
-      runShellCommand(&DefaultShellCommand) {}
+      messageBox(&DefaultMessageBox) {}
 
 void LogAndShowMessage(const std::wstring& text) {
     LogInfo("%s", WideToUtf8(text).c_str());

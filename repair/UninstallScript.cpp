@@ -4,6 +4,7 @@
 #include "inspect/TextConversion.h"
 #include "log/Log.h"
 #include "repair/Base64.h"
+#include "repair/HeldFile.h"
 
 #include <windows.h>
 
@@ -41,15 +42,14 @@ bool WriteUninstallScript(std::string& path) {
         return false;
     }
 
-    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file = CreateFreshFile(path);
     if (!file) {
         LogError("%s: Fail to open %s, %s", "WriteUninstallScript", path.c_str(), GetLastErrorText().c_str());
         return false;
     }
 
-    std::string text;
-    if (!DecodeBase64(g_uninstallScriptBase64, text)) {
+    const std::string text = UninstallScriptText();
+    if (text.empty()) {
         LogError("%s: The embedded script is not valid base64", "WriteUninstallScript");
         return false;
     }
@@ -62,4 +62,10 @@ bool WriteUninstallScript(std::string& path) {
         return false;
     }
     return true;
+}
+
+std::string UninstallScriptText() {
+    std::string text;
+    if (!DecodeBase64(g_uninstallScriptBase64, text)) text.clear();
+    return text;
 }

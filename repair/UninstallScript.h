@@ -10,6 +10,13 @@ extern const char* const g_uninstallScriptBase64;
 // Writes the decoded script to the temporary directory as "QEVUinstall.vbe"
 // and sets path to that file's full path, also on failure. False, with a log
 // line, when the name does not fit within MAX_PATH after the temporary
-// directory, when the file cannot be opened or when the text is not written
-// whole.
+// directory, when the file cannot be created afresh (whatever was at the path
+// is removed first) or when the text is not written whole.
 bool WriteUninstallScript(std::string& path);
+
+// The decoded script, as WriteUninstallScript writes it; empty if the
+// embedded text is not valid base64.
+std::string UninstallScriptText();
+
+// More than any script text the program carries: a longer file is not ours.
+constexpr unsigned long kMaxUninstallScriptBytes = 1048576;

@@ -1,5 +1,6 @@
 #include "app/BuildConfig.h"
 #include "app/Handles.h"
+#include "app/SystemLibrary.h"
 #include "inspect/AgentDatabase.h"
 #include "inspect/InstallLayout.h"
 #include "repair/ProgressMessages.h"
@@ -196,12 +197,6 @@ BOOL WINAPI RecordingCreateProcess(LPCSTR, LPSTR line, LPSECURITY_ATTRIBUTES, LP
     return process->hProcess != nullptr;
 }
 
-std::vector<std::string> g_shellCommands;
-int RecordingShellCommand(const char* command) {
-    g_shellCommands.push_back(command);
-    return 0;
-}
-
 const std::string kPackage = "package bytes";
 const std::string kNormal = "{\"status\":0,\"data\":{\"state\":\"NORMAL\",\"releaseVersion\":\"3.6.0.1\"}}";
 
@@ -211,11 +206,9 @@ protected:
         FakeAgent::Remove();
         g_boxes.clear();
         g_started.clear();
-        g_shellCommands.clear();
         g_reinstallPlatform.messageBox = &ReinstallFakes::RecordBox;
         g_reinstallPlatform.getNativeSystemInfo = &X64;
         g_reinstallPlatform.createProcess = &RecordingCreateProcess;
-        g_reinstallPlatform.runShellCommand = &RecordingShellCommand;
         ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();
         ASSERT_TRUE(m_download.Start(g_downloadServerPort)) << m_download.StartError();
         m_status.SetFallback([](const HttpRequestRecord&) { return HttpReply::Json(kNormal); });
@@ -326,7 +319,7 @@ TEST_F(WorkflowFault, PackageNameCutToTheBufferStaysInsideTheTemporaryDirectory)
     EXPECT_EQ(atInstall, kPackage);
     EXPECT_EQ(entriesAtInstall, std::vector<std::string>{cut.substr(temp.size())});
     ASSERT_EQ(g_started.size(), 1u);
-    EXPECT_EQ(g_started[0], "msiexec.exe /i \"" + cut + "\" /qn");
+    EXPECT_EQ(g_started[0], "\"" + SystemDirectoryPath("msiexec.exe") + "\" /i \"" + cut + "\" /qn");
     EXPECT_TRUE(Entries(temp).empty());
 }
 
@@ -433,7 +426,6 @@ TEST_F(DataDirectoryIsAFile, ReinstallDeletesNothingAndKeepsTheOldUuid) {
     EXPECT_EQ(m_recorder.Codes(), (std::vector<UINT>{UM_REINSTALL_BEGIN, UM_UNINSTALL_DONE, UM_DOWNLOAD_BEGIN,
                                                      UM_DOWNLOAD_DONE, UM_INSTALL_BEGIN, UM_CHECK_STATE,
                                                      UM_REINSTALL_OK}));
-    EXPECT_TRUE(g_shellCommands.empty());
     EXPECT_EQ(m_job.m_strUUID, L"old-uuid");
     ASSERT_FALSE(m_status.Requests().empty());
     EXPECT_EQ(m_status.Requests().back().target, "/aapi/v1/zun/agentState/old-uuid");

@@ -1,6 +1,7 @@
 #include "repair/ReinstallWorkflow.h"
 
 #include "app/BuildConfig.h"
+#include "app/SystemLibrary.h"
 #include "repair/ProgressMessages.h"
 #include "repair/ReinstallPlatform.h"
 #include "tests/support/FakeAgent.h"
@@ -215,7 +216,8 @@ TEST_F(ReinstallWorkflow, ProcessesThatCannotStartAreReportedWithTheirTexts) {
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0], L"Fail to uninstall QEV\xFF01");
     ASSERT_EQ(g_commands.size(), 1u);
-    EXPECT_EQ(g_commands[0], "wscript \"" + TempDir() + "QEVUinstall.vbe\"");
+    // Both by full path: a bare name would find a program planted beside ours first.
+    EXPECT_EQ(g_commands[0], "\"" + SystemDirectoryPath("wscript.exe") + "\" \"" + TempDir() + "QEVUinstall.vbe\"");
 
     MessageRecorder second;
     RepairJob job(L"");
@@ -226,7 +228,7 @@ TEST_F(ReinstallWorkflow, ProcessesThatCannotStartAreReportedWithTheirTexts) {
     ASSERT_EQ(g_boxes.size(), 2u);
     EXPECT_EQ(g_boxes[1], L"Fail to install QEV!");
     ASSERT_EQ(g_commands.size(), 2u);
-    EXPECT_EQ(g_commands[1], "msiexec.exe /i \"" + TempDir() + "QEVInstaller.msi\" /qn");
+    EXPECT_EQ(g_commands[1], "\"" + SystemDirectoryPath("msiexec.exe") + "\" /i \"" + TempDir() + "QEVInstaller.msi\" /qn");
 }
 
 struct ArchitectureCase {
