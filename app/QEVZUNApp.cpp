@@ -1,5 +1,6 @@
 #include "app/QEVZUNApp.h"
 
+#include "app/MainDialogRun.h"
 #include "ui/QEVZUNDlg.h"
 #include "ui/SingleInstance.h"
 
@@ -17,6 +18,5 @@ bool CQEVZUNApp::InitInstance() {
     }
 
     CQEVZUNDlg dialog;
-    dialog.DoModal();
-    return false;
+    RunMainDialogThenEndProcess(dialog);  // does not return
 }
