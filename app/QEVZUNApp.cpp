@@ -2,6 +2,7 @@
 
 #include "app/MainDialogRun.h"
 #include "ui/QEVZUNDlg.h"
+#include "ui/SecondCopy.h"
 #include "ui/SingleInstance.h"
 
 #include <windows.h>
@@ -13,7 +14,7 @@ bool CQEVZUNApp::InitInstance() {
 
     CSingleInstance instance;
     if (!instance.IsFirst()) {
-        ActivateRunningInstance(10000);
+        GiveWayToRunningCopy(10000);
         return false;
     }
 
