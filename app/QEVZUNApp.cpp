@@ -1,7 +1,9 @@
 #include "app/QEVZUNApp.h"
 
+#include "app/MainDialogRun.h"
 #include "app/SystemLibrary.h"
 #include "ui/QEVZUNDlg.h"
+#include "ui/SecondCopy.h"
 #include "ui/SingleInstance.h"
 
 #include <windows.h>
@@ -29,11 +31,10 @@ bool CQEVZUNApp::InitInstance() {
 
     CSingleInstance instance;
     if (!instance.IsFirst()) {
-        ActivateRunningInstance(10000);
+        GiveWayToRunningCopy(10000);
         return false;
     }
 
     CQEVZUNDlg dialog;
-    dialog.DoModal();
-    return false;
+    RunMainDialogThenEndProcess(dialog);  // does not return
 }

@@ -3,7 +3,7 @@
 // the main dialog.
 class CQEVZUNApp {
 public:
-    // Runs the program; always false, so that no message loop of the
-    // application's own follows.
+    // Runs the program. The process ends when the main dialog closes; only a
+    // second copy returns (false), so that no message loop of its own follows.
     bool InitInstance();
 };

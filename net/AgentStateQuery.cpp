@@ -26,16 +26,18 @@ const char* const kStateObjectPrefix = "aapi/v1/zun/agentState/";
 constexpr std::size_t kMaxStateAnswerBytes = 1048576;
 
 // The UUID comes from an agent file and may carry bytes after a zero byte; the
-// text is what precedes it, as the narrow C-string interface always made it.
+// path holds what precedes it, as the narrow C-string interface always made it.
 std::string UuidText(const std::string& uuid) { return uuid.substr(0, uuid.find('\0')); }
 
 // The tests made before any request, in this order. True when one decided.
-bool DecidedWithoutAsking(const std::string& uuidText, int& code) {
+// "N/A" is the whole UUID, zero bytes and all, so that the main dialog, which
+// compares the whole text too, counts the same UUIDs as unreadable.
+bool DecidedWithoutAsking(const std::string& uuid, int& code) {
     if (!IsQEVInstalled()) {
         code = AgentStatus::NotInstalled;
         return true;
     }
-    if (uuidText == kNotAvailable) {
+    if (uuid == kNotAvailable) {
         code = AgentStatus::Inactive;
         return true;
     }
@@ -56,9 +58,9 @@ int CodeOf(const StateAnswer& answer) {
 }  // namespace
 
 int CheckQEVStatusImmediate(const std::string& uuid, std::string& releaseVersion) {
-    std::string uuidText = UuidText(uuid);
     int code = AgentStatus::Inactive;
-    if (DecidedWithoutAsking(uuidText, code)) return code;
+    if (DecidedWithoutAsking(uuid, code)) return code;
+    std::string uuidText = UuidText(uuid);
 
     StateAnswer answer = AskServer(uuidText);
     if (answer.parsed) LogInfo("%s(%d) Response: %s", __func__, __LINE__, answer.compactJson.c_str());
@@ -67,9 +69,9 @@ int CheckQEVStatusImmediate(const std::string& uuid, std::string& releaseVersion
 }
 
 int CheckQEVStatusWithDelay(const std::string& uuid, unsigned int tries, bool poll) {
-    std::string uuidText = UuidText(uuid);
     int code = AgentStatus::Inactive;
-    if (DecidedWithoutAsking(uuidText, code)) return code;
+    if (DecidedWithoutAsking(uuid, code)) return code;
+    std::string uuidText = UuidText(uuid);
 
     if (!poll) {
         StateAnswer answer = AskServer(uuidText);

@@ -12,8 +12,9 @@ extern const std::map<std::string, int> ServerStateCodes;
 
 // An answer that did not arrive whole, is not JSON, or is longer than 1 MiB
 // is no usable answer.
-// Not installed: 4; UUID "N/A": 2; otherwise one ask. releaseVersion is written
-// only when a usable answer arrived. uuid is UTF-8 and ends at its first zero byte.
+// Not installed: 4; UUID exactly "N/A" (the whole text): 2; otherwise one ask.
+// releaseVersion is written only when a usable answer arrived. uuid is UTF-8;
+// the request carries it up to its first zero byte.
 int CheckQEVStatusImmediate(const std::string& uuid, std::string& releaseVersion);
 
 // poll: up to tries asks, g_pollPauseMs apart, until the server reports NORMAL;

@@ -27,15 +27,10 @@ namespace {
 constexpr DWORD kManagerRights = SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE;
 constexpr unsigned int kStatePolls = 5;
 
-bool QueryState(SC_HANDLE service, DWORD& state) {
-    SERVICE_STATUS_PROCESS status{};
+bool QueryStatus(SC_HANDLE service, SERVICE_STATUS_PROCESS& status) {
     DWORD needed = 0;
-    if (!g_serviceControl.queryStatus(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
-                                      sizeof(status), &needed)) {
-        return false;
-    }
-    state = status.dwCurrentState;
-    return true;
+    return g_serviceControl.queryStatus(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
+                                        sizeof(status), &needed) != FALSE;
 }
 
 bool Start(SC_HANDLE service) { return g_serviceControl.startService(service, 0, nullptr) != FALSE; }
@@ -56,16 +51,52 @@ bool CreateAndStart(const QEVComponent& component) {
     return Start(created.get());
 }
 
+enum class StopWait { Stopped, RestartedMeanwhile, TimedOut, QueryFailed };
+
 // Waits, bounded, until a service that accepted a stop request reports stopped:
 // starting it while it is still stopping would fail and leave it stopped.
-bool WaitUntilStopped(SC_HANDLE service) {
+// Something else may restart it meanwhile (the agent's own monitor does): it
+// is then start-pending, or running again, which shows as running after a
+// state other than running, or in a process other than the one told to stop.
+StopWait WaitUntilStopped(SC_HANDLE service, DWORD stoppedProcess) {
+    bool leftRunning = false;
     for (DWORD waited = 0;; waited += g_serviceControl.stopPollMs) {
-        DWORD state = 0;
-        if (!QueryState(service, state)) return false;
-        if (state == SERVICE_STOPPED) return true;
-        if (waited >= g_serviceControl.stopWaitMs) return false;
+        SERVICE_STATUS_PROCESS status{};
+        if (!QueryStatus(service, status)) return StopWait::QueryFailed;
+        switch (status.dwCurrentState) {
+        case SERVICE_STOPPED:
+            return StopWait::Stopped;
+        case SERVICE_START_PENDING:
+            return StopWait::RestartedMeanwhile;
+        case SERVICE_RUNNING:
+            if (leftRunning || status.dwProcessId != stoppedProcess) return StopWait::RestartedMeanwhile;
+            break;
+        default:
+            leftRunning = true;
+            break;
+        }
+        if (waited >= g_serviceControl.stopWaitMs) return StopWait::TimedOut;
         ::Sleep(g_serviceControl.stopPollMs);
     }
+}
+
+// A running service: stopped and started again. One that someone else
+// restarted meanwhile is running as wanted; one that is still stopping when
+// the wait ends gets its start all the same, which a service that runs after
+// all answers with "already running".
+bool RestartRunning(SC_HANDLE service, DWORD runningProcess) {
+    SERVICE_STATUS status{};
+    if (!g_serviceControl.controlService(service, SERVICE_CONTROL_STOP, &status)) return false;
+    switch (WaitUntilStopped(service, runningProcess)) {
+    case StopWait::QueryFailed:
+        return false;
+    case StopWait::RestartedMeanwhile:
+        return true;
+    case StopWait::Stopped:
+    case StopWait::TimedOut:
+        break;
+    }
+    return Start(service) || ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
 }
 
 bool RepairRow(SC_HANDLE manager, const QEVComponent& component) {
@@ -75,9 +106,9 @@ bool RepairRow(SC_HANDLE manager, const QEVComponent& component) {
         return CreateAndStart(component);
     }
 
-    DWORD state = 0;
-    if (!QueryState(service.get(), state)) return false;
-    switch (state) {
+    SERVICE_STATUS_PROCESS status{};
+    if (!QueryStatus(service.get(), status)) return false;
+    switch (status.dwCurrentState) {
     case SERVICE_STOPPED:
         if (Start(service.get())) return true;
         if (::GetLastError() != ERROR_SERVICE_DISABLED) return false;
@@ -87,12 +118,8 @@ bool RepairRow(SC_HANDLE manager, const QEVComponent& component) {
             return false;
         }
         return Start(service.get());
-    case SERVICE_RUNNING: {
-        SERVICE_STATUS status{};
-        if (!g_serviceControl.controlService(service.get(), SERVICE_CONTROL_STOP, &status)) return false;
-        if (!WaitUntilStopped(service.get())) return false;
-        return Start(service.get()) || ::GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
-    }
+    case SERVICE_RUNNING:
+        return RestartRunning(service.get(), status.dwProcessId);
     default:
         // Pending or paused: the manager is busy with it; leave it be.
         return true;

@@ -1,10 +1,15 @@
 // Stands in for each of the agent's service executables: whichever of the five
 // names it is installed under, it registers with the service control manager,
 // reports itself running and ends when it is told to stop. Started any other
-// way it finds no control manager to talk to and exits at once.
+// way it finds no control manager to talk to and exits at once, except as
+// "watch <service name>": then it is a watchdog that starts that service again
+// whenever it sees it stopped, until it is ended.
 #include "app/Handles.h"
 
 #include <windows.h>
+
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -49,12 +54,34 @@ void WINAPI RunService(DWORD argc, LPWSTR* argv) {
     g_stopRequested = stopRequested.get();
     ReportState(SERVICE_RUNNING);
     ::WaitForSingleObject(stopRequested.get(), INFINITE);
+    // As the agent's own services do, it takes a moment to finish its work
+    // (and says so, stop-pending) before it reports stopped.
+    ::Sleep(100);
     ReportState(SERVICE_STOPPED);
+}
+
+int Watch(const std::wstring& name) {
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return 2;
+    UniqueServiceHandle service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS | SERVICE_START));
+    if (!service) return 3;
+    for (;;) {
+        SERVICE_STATUS status{};
+        if (::QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOPPED) {
+            ::StartServiceW(service.get(), 0, nullptr);
+        }
+        ::Sleep(5);
+    }
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "watch") == 0) {
+        const std::string name = argv[2];  // service names are ASCII
+        return Watch(std::wstring(name.begin(), name.end()));
+    }
+
     wchar_t anyName[] = L"";
     SERVICE_TABLE_ENTRYW table[] = {{anyName, RunService}, {nullptr, nullptr}};
     if (::StartServiceCtrlDispatcherW(table)) return 0;

@@ -168,10 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
     Checks, NoRequestTest,
     ::testing::Values(NoRequestCase{"not_installed", false, FakeAgent::kUuid, AgentStatus::NotInstalled},
                       NoRequestCase{"not_installed_before_na", false, "N/A", AgentStatus::NotInstalled},
-                      NoRequestCase{"uuid_na", true, "N/A", AgentStatus::Inactive},
-                      // The UUID text ends at its first zero byte.
-                      NoRequestCase{"uuid_na_then_file_bytes", true, std::string("N/A\0\x01\x02", 6),
-                                    AgentStatus::Inactive}),
+                      NoRequestCase{"uuid_na", true, "N/A", AgentStatus::Inactive}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- what is sent
@@ -201,6 +198,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UuidCase{"na_with_trailing_space", "N/A ", "N/A%20"},
                       UuidCase{"na_lower_case", "n/a", "n/a"},
                       UuidCase{"ends_at_zero_byte", FakeAgent::kUuid + std::string("\0\x02\x11", 3), FakeAgent::kUuid},
+                      // "N/A" is the whole text, as for the main dialog (MainDialogReread): only
+                      // the path stops at the zero byte.
+                      UuidCase{"na_then_file_bytes", std::string("N/A\0xyz", 7), "N/A"},
+                      UuidCase{"file_bytes_then_na", std::string("xyz\0N/A", 7), "xyz"},
                       UuidCase{"header_injection", "abc HTTP/1.1\r\nX-Injected: 1\r\n\r\n",
                                "abc%20HTTP/1.1%0D%0AX-Injected:%201%0D%0A%0D%0A"}),
     [](const auto& info) { return std::string(info.param.name); });

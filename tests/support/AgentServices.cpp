@@ -1,6 +1,7 @@
 #include "tests/support/AgentServices.h"
 
 #include "inspect/InstallLayout.h"
+#include "app/Handles.h"
 #include "inspect/TextConversion.h"
 #include "tests/support/TestFiles.h"
 
@@ -14,6 +15,10 @@ AgentServices::~AgentServices() {
 std::string AgentServices::ServiceProgram() {
     std::string here = ExecutableDirectory();
     return here.substr(0, here.find_last_of('\\')) + "\\fakeagent\\service\\qevzun_fakeagent_service.exe";
+}
+
+std::string AgentServices::WatchdogCommand(const std::wstring& name) {
+    return "\"" + ServiceProgram() + "\" watch \"" + WideToUtf8(name) + "\"";
 }
 
 std::vector<std::wstring> AgentServices::Names() {
@@ -59,6 +64,23 @@ bool AgentServices::Start(const std::wstring& name) {
     const bool started = ::StartServiceW(s, 0, nullptr) != FALSE;
     ::CloseServiceHandle(s);
     return started && WaitFor(name, SERVICE_RUNNING);
+}
+
+bool AgentServices::Stop(const std::wstring& name) {
+    UniqueServiceHandle s(::OpenServiceW(m_manager, name.c_str(), SERVICE_STOP));
+    SERVICE_STATUS status{};
+    return s && ::ControlService(s.get(), SERVICE_CONTROL_STOP, &status);
+}
+
+DWORD AgentServices::ProcessId(const std::wstring& name) const {
+    UniqueServiceHandle s(::OpenServiceW(m_manager, name.c_str(), SERVICE_QUERY_STATUS));
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!s || !::QueryServiceStatusEx(s.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
+                                      sizeof(status), &needed)) {
+        return 0;
+    }
+    return status.dwCurrentState == SERVICE_RUNNING ? status.dwProcessId : 0;
 }
 
 DWORD AgentServices::State(const std::wstring& name) const {

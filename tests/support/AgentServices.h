@@ -18,6 +18,9 @@ public:
     // binary's directory, in fakeagent\service.
     static std::string ServiceProgram();
     static std::vector<std::wstring> Names();  // in component-table order
+    // The same program as a watchdog that starts the named service again as
+    // soon as it sees it stopped, as the agent's own monitor does.
+    static std::string WatchdogCommand(const std::wstring& name);
 
     // The service program copied to each image path of the component table.
     bool CopyExecutables();
@@ -25,7 +28,10 @@ public:
     bool CreateAll(DWORD startType = SERVICE_DEMAND_START);
     bool Start(const std::wstring& name);  // and waits until it runs
 
+    bool Stop(const std::wstring& name);  // the stop request only; true when it was accepted
+
     DWORD State(const std::wstring& name) const;  // 0 when the service is missing
+    DWORD ProcessId(const std::wstring& name) const;  // of a running service; 0 otherwise
     bool WaitFor(const std::wstring& name, DWORD state) const;
 
     struct Config {

@@ -402,6 +402,7 @@ struct RereadCase {
     std::string versionAfter;
     std::wstring uuidShown;
     std::wstring versionShown;
+    std::string uuidAsked = WideToUtf8(uuidShown);  // the UUID the state query is given
 };
 
 void PrintTo(const RereadCase& c, std::ostream* os) { *os << c.name; }
@@ -411,6 +412,10 @@ const wchar_t kFirstUuid[] = L"0c5e7a1d-4b2f-4e8a-9d36-7f1b2c3d4e5f";
 const RereadCase kRereadCases[] = {
     {"NewUuidReplacesTheOld", L"uuid-after-the-reinstall", "3.6.0.4", L"uuid-after-the-reinstall", L"3.6.0.4"},
     {"UnreadableUuidKeepsTheOld", L"N/A", "3.6.0.4", kFirstUuid, L"3.6.0.4"},
+    // Only the whole text "N/A" is unreadable, as for the state query (UuidPathTest);
+    // a window text ends at the zero byte.
+    {"NaThenFileBytesReplacesTheOld", std::wstring(L"N/A\0xyz", 7), "3.6.0.4", L"N/A", L"3.6.0.4",
+     std::string("N/A\0xyz", 7)},
     {"SameUuid", kFirstUuid, "3.6.0.4", kFirstUuid, L"3.6.0.4"},
     {"UnreadableVersion", kFirstUuid, "N/A", kFirstUuid, L"N/A"},
     {"VersionNotUtf8", kFirstUuid, "3.6\xff", kFirstUuid, L"N/A"},
@@ -429,7 +434,7 @@ TEST_P(MainDialogReread, AfterAReinstallUuidAndVersionAreReadAgain) {
     ::SendMessageW(dialog, UM_REINSTALL_OK, UM_REINSTALL_OK, 0);
     EXPECT_EQ(ItemText(dialog, IDC_UUID), c.uuidShown);
     EXPECT_EQ(ItemText(dialog, IDC_VERSION), c.versionShown);  // no latest version this time
-    EXPECT_EQ(FakeMainDialog::StatusQueries(), std::vector<std::string>{WideToUtf8(c.uuidShown)});
+    EXPECT_EQ(FakeMainDialog::StatusQueries(), std::vector<std::string>{c.uuidAsked});
     EXPECT_EQ(FakeMainDialog::VersionKeys(), std::vector<std::string>{"agent"});
 }
 

@@ -47,6 +47,18 @@ TEST(ProgramTest, ASecondCopyBringsTheFirstForwardAndEnds) {
     EXPECT_FALSE(::IsWindow(window));
 }
 
+// The real end of the program, in a probe whose main dialog closes while a
+// worker logs and reads the tables: a race, so it is run many times.
+TEST(ProgramTest, EndsWithExitCodeZeroWhileAWorkerStillRuns) {
+    const std::string probeDirectory = ExecutableDirectory() + "\\..\\exit_probe";
+    for (int run = 1; run <= 20; ++run) {
+        ProgramProcess probe("\"" + probeDirectory + "\\exit_probe.exe\"");
+        ASSERT_TRUE(probe.Started());
+        ASSERT_TRUE(probe.Ended(60000)) << "run " << run;
+        EXPECT_EQ(probe.ExitCode(), 0u) << "run " << run;
+    }
+}
+
 struct ProbeCase {
     const char* name;
     const char* argument;

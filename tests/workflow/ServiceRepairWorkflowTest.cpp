@@ -9,11 +9,14 @@
 #include "tests/support/FakeAgent.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/ProgramProcess.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/UiThread.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,11 +58,20 @@ protected:
 
 TEST_F(ServiceRepair, AllRunningAreStoppedAndStartedAgainThenTheServerDecides) {
     ASSERT_TRUE(m_services.CreateAll()) << "create " << ::GetLastError();
-    for (const auto& name : AgentServices::Names()) ASSERT_TRUE(m_services.Start(name));
+    std::map<std::wstring, DWORD> before;
+    for (const auto& name : AgentServices::Names()) {
+        ASSERT_TRUE(m_services.Start(name));
+        before[name] = m_services.ProcessId(name);
+    }
     RunServiceRepairWorkflow(m_job);
     EXPECT_EQ(m_recorder.Codes(), With(kAllRows, UM_REPAIR_OK));
     EXPECT_TRUE(m_job.m_bRepairSucceeded);
-    for (const auto& name : AgentServices::Names()) EXPECT_TRUE(m_services.WaitFor(name, SERVICE_RUNNING)) << name.c_str();
+    for (const auto& name : AgentServices::Names()) {
+        EXPECT_TRUE(m_services.WaitFor(name, SERVICE_RUNNING)) << name.c_str();
+        // Restarted: a process of its own replaced the one that ran before.
+        EXPECT_NE(m_services.ProcessId(name), before[name]) << name.c_str();
+        EXPECT_NE(m_services.ProcessId(name), 0u) << name.c_str();
+    }
     ASSERT_EQ(m_status.RequestCount(), 1u);
     EXPECT_EQ(m_status.Requests()[0].target, "/aapi/v1/zun/agentState/6f1c2a9e-3b7d-4c55-9e21-8a0d4b6f7c13");
 }
@@ -150,16 +162,50 @@ TEST_F(ServiceRepair, RunningServiceThatRefusesToStopAbortsTheRepair) {
     EXPECT_EQ(m_recorder.Codes(), (std::vector<UINT>{UM_REPAIR_BEGIN, UM_REPAIR_ITEM1, UM_REPAIR_FAIL}));
 }
 
-TEST_F(ServiceRepair, RunningServiceThatDoesNotStopInTimeAbortsTheRow) {
+std::vector<std::wstring> g_starts;
+BOOL WINAPI RecordedStart(SC_HANDLE service, DWORD argc, LPCWSTR* argv) {
+    BOOL started = ::StartServiceW(service, argc, argv);
+    DWORD error = ::GetLastError();
+    g_starts.push_back(started ? L"started" : std::to_wstring(error));
+    ::SetLastError(error);
+    return started;
+}
+
+// The wait ends while the service still reports that it is stopping: it gets
+// its start all the same, and "already running" (it never stopped) counts.
+TEST_F(ServiceRepair, RunningServiceThatDoesNotStopInTimeIsStartedAnyway) {
     ASSERT_TRUE(m_services.CreateAll()) << "create " << ::GetLastError();
     ASSERT_TRUE(m_services.Start(L"QEV Updater"));
+    g_starts.clear();
     g_serviceControl.controlService = &AcceptedStop;
     g_serviceControl.queryStatus = &NeverStops;
+    g_serviceControl.startService = &RecordedStart;
     g_serviceControl.stopWaitMs = 300;
     g_serviceControl.stopPollMs = 50;
     RunServiceRepairWorkflow(m_job);
-    EXPECT_EQ(m_recorder.Codes(), (std::vector<UINT>{UM_REPAIR_BEGIN, UM_REPAIR_ITEM1, UM_REPAIR_FAIL}));
-    EXPECT_EQ(m_status.RequestCount(), 0u);
+    EXPECT_EQ(m_recorder.Codes(), With(kAllRows, UM_REPAIR_OK));
+    ASSERT_FALSE(g_starts.empty());
+    EXPECT_EQ(g_starts[0], std::to_wstring(ERROR_SERVICE_ALREADY_RUNNING));  // row 1's start, after the wait
+    EXPECT_EQ(m_status.RequestCount(), 1u);
+}
+
+// Something else (the agent's own monitor) starts the service again as soon as
+// it has stopped, before the repair looks again.
+TEST_F(ServiceRepair, ServiceRestartedByAWatchdogDuringTheWaitCountsAsHandled) {
+    ASSERT_TRUE(m_services.CreateAll()) << "create " << ::GetLastError();
+    ASSERT_TRUE(m_services.Start(L"QEV Updater"));
+    ProgramProcess watchdog(AgentServices::WatchdogCommand(L"QEV Updater"));
+    ASSERT_TRUE(watchdog.Started());
+    // The watchdog is at work once it has restarted the service itself.
+    const DWORD first = m_services.ProcessId(L"QEV Updater");
+    ASSERT_TRUE(m_services.Stop(L"QEV Updater"));
+    ASSERT_TRUE(WaitFor([&] { return m_services.ProcessId(L"QEV Updater") != 0 &&
+                                     m_services.ProcessId(L"QEV Updater") != first; }, 60000));
+    g_serviceControl.stopWaitMs = 3000;  // so that a repair that waits in vain ends within the test
+
+    RunServiceRepairWorkflow(m_job);
+    EXPECT_EQ(m_recorder.Codes(), With(kAllRows, UM_REPAIR_OK));
+    EXPECT_TRUE(m_services.WaitFor(L"QEV Updater", SERVICE_RUNNING));
 }
 
 }  // namespace
