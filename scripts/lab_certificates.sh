@@ -9,8 +9,10 @@
 #   wrong-signer.crt, wrong-signer.key   code signing, CN = <wrong signer name>
 #   tls-server.crt, tls-server.key       TLS server for 127.0.0.1 and localhost
 #                                        (SAN IP:127.0.0.1, DNS:localhost)
+#   impostor.crt, impostor.key           code signing, CN = <signer name>, but
+#                                        self-signed: no one trusts it
 #
-# All are issued by the lab CA; keys are unencrypted PEM (PKCS#8). A second
+# All but the impostor are issued by the lab CA; keys are unencrypted PEM (PKCS#8). A second
 # run with the same names keeps what is there, so packages signed before stay
 # valid; another signer name makes the signer certificates anew.
 set -euo pipefail
@@ -70,4 +72,11 @@ extendedKeyUsage=serverAuth
 subjectAltName=IP:127.0.0.1,DNS:localhost
 subjectKeyIdentifier=hash
 authorityKeyIdentifier=keyid"
+if ! current impostor "$SIGNER"; then
+    new_key impostor.key
+    openssl req -new -x509 -key impostor.key -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=$SIGNER" \
+        -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+        -out impostor.crt
+    printf '%s' "$SIGNER" >impostor.name
+fi
 touch lab-certificates.stamp
