@@ -1,12 +1,12 @@
 #include "repair/PackageSignature.h"
 
-#include "app/BuildConfig.h"
 #include "app/SystemLibrary.h"
 #include "repair/HeldFile.h"
 #include "tests/support/FakeAgentPackage.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/LogMessages.h"
 #include "tests/support/ProgramProcess.h"
+#include "tests/support/SignatureMessages.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -45,9 +45,6 @@ protected:
         return file;
     }
 
-    // What VerifyPackageSignature logs for the held package, after its path.
-    std::string Message(const std::string& rest) const { return "VerifyPackageSignature: " + rest; }
-
     std::string m_dir;
     std::string m_package;
 };
@@ -57,7 +54,7 @@ struct SigningCase {
     Signing signing;
     bool trusted;
     const char* priority;
-    // The log line after "VerifyPackageSignature: ", with %s for the package path.
+    // The log line for a package at path.
     std::function<std::string(const std::string& path)> message;
 };
 void PrintTo(const SigningCase& c, std::ostream* os) { *os << c.name; }
@@ -69,26 +66,21 @@ TEST_P(PackageSigning, OnlyThePublishersSignatureIsTrustedAndTheLogSaysWhy) {
     LogCapture log;
     EXPECT_EQ(VerifyPackageSignature(file.get(), m_package), GetParam().trusted);
     EXPECT_EQ(ProgramLines(log).size(), 1u) << log.Dump();
-    EXPECT_EQ(CountMessages(log, GetParam().priority, Message(GetParam().message(m_package))), 1) << log.Dump();
+    EXPECT_EQ(CountMessages(log, GetParam().priority, GetParam().message(m_package)), 1) << log.Dump();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PackageSigning,
     ::testing::Values(
-        SigningCase{"publisher", Signing::Publisher, true, "INFO",
-                    [](const std::string& path) {
-                        return path + " is signed by \"" + g_packageSigner + "\"";
-                    }},
-        // TRUST_E_NOSIGNATURE
+        SigningCase{"publisher", Signing::Publisher, true, "INFO", &SignatureMessages::Trusted},
         SigningCase{"unsigned", Signing::Unsigned, false, "ERROR",
                     [](const std::string& path) {
-                        return "The signature of " + path + " is not trusted: WinVerifyTrust 0800b0100";
+                        return SignatureMessages::NotTrusted(path, SignatureMessages::kNoSignature);
                     }},
         // A name that begins with the expected one is another name.
         SigningCase{"wrong_publisher", Signing::WrongPublisher, false, "ERROR",
                     [](const std::string& path) {
-                        return path + " is signed by \"" QEVZUN_LAB_WRONG_SIGNER "\", not by \"" +
-                               g_packageSigner + "\"";
+                        return SignatureMessages::OtherSigner(path, QEVZUN_LAB_WRONG_SIGNER);
                     }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -122,10 +114,7 @@ TEST_P(RefusedOnWindows, SignedButNotTrusted) {
         GTEST_SKIP() << "Wine's WinVerifyTrust accepted it: " << log.Dump();
     }
     EXPECT_FALSE(trusted);
-    EXPECT_EQ(CountMessages(log, "ERROR",
-                            Message("The signature of " + m_package + " is not trusted: WinVerifyTrust " +
-                                    GetParam().result)),
-              1)
+    EXPECT_EQ(CountMessages(log, "ERROR", SignatureMessages::NotTrusted(m_package, GetParam().result)), 1)
         << log.Dump();
 }
 
@@ -175,12 +164,12 @@ TEST_F(PackageSignature, NameThatLeadsToAnotherFileIsRefused) {
     UniqueFileHandle unsignedHeld = Held(ReadWholeFile(FakeAgentPackage::Path64(Signing::Unsigned)));
     LogCapture log;
     EXPECT_FALSE(VerifyPackageSignature(unsignedHeld.get(), signedCopy));
-    EXPECT_EQ(CountMessages(log, "ERROR", Message(signedCopy + " does not name the held package")), 1) << log.Dump();
+    EXPECT_EQ(CountMessages(log, "ERROR", SignatureMessages::NotTheHeldFile(signedCopy)), 1) << log.Dump();
 
     UniqueFileHandle signedHeld = HoldFileForChild(signedCopy);
     ASSERT_TRUE(signedHeld);
     EXPECT_FALSE(VerifyPackageSignature(signedHeld.get(), m_package));
-    EXPECT_EQ(CountMessages(log, "ERROR", Message(m_package + " does not name the held package")), 1) << log.Dump();
+    EXPECT_EQ(CountMessages(log, "ERROR", SignatureMessages::NotTheHeldFile(m_package)), 1) << log.Dump();
 }
 
 }  // namespace
