@@ -9,6 +9,8 @@
 #                                          localhost (SAN IP:127.0.0.1, DNS:localhost), PEM
 #   impostor.crt / impostor.key            code signing, CN = QEVZUN_LAB_PACKAGE_SIGNER,
 #                                          self-signed and trusted nowhere
+#   line-break.crt / line-break.key        code signing, CN = the signer's name, a line
+#                                          break and a made-up log line
 #
 # Target qevzun_lab_certificates; the paths are in the QEVZUN_LAB_CERT_* variables.
 set(QEVZUN_LAB_CERT_DIR "${CMAKE_BINARY_DIR}/certs" CACHE INTERNAL "The lab's certificates")
@@ -20,6 +22,8 @@ set(QEVZUN_LAB_WRONG_SIGNER_CERT "${QEVZUN_LAB_CERT_DIR}/wrong-signer.crt" CACHE
 set(QEVZUN_LAB_WRONG_SIGNER_KEY "${QEVZUN_LAB_CERT_DIR}/wrong-signer.key" CACHE INTERNAL "Another publisher's key")
 set(QEVZUN_LAB_IMPOSTOR_CERT "${QEVZUN_LAB_CERT_DIR}/impostor.crt" CACHE INTERNAL "The signer's name, untrusted")
 set(QEVZUN_LAB_IMPOSTOR_KEY "${QEVZUN_LAB_CERT_DIR}/impostor.key" CACHE INTERNAL "The impostor's key")
+set(QEVZUN_LAB_LINE_BREAK_CERT "${QEVZUN_LAB_CERT_DIR}/line-break.crt" CACHE INTERNAL "A name with a line break")
+set(QEVZUN_LAB_LINE_BREAK_KEY "${QEVZUN_LAB_CERT_DIR}/line-break.key" CACHE INTERNAL "Its key")
 set(QEVZUN_LAB_TLS_CERT "${QEVZUN_LAB_CERT_DIR}/tls-server.crt" CACHE INTERNAL "Lab TLS server certificate, PEM")
 set(QEVZUN_LAB_TLS_KEY "${QEVZUN_LAB_CERT_DIR}/tls-server.key" CACHE INTERNAL "Lab TLS server key, PEM")
 
@@ -40,6 +44,7 @@ add_custom_command(
          "${QEVZUN_LAB_WRONG_SIGNER_CERT}" "${QEVZUN_LAB_WRONG_SIGNER_KEY}"
          "${QEVZUN_LAB_TLS_CERT}" "${QEVZUN_LAB_TLS_KEY}"
          "${QEVZUN_LAB_IMPOSTOR_CERT}" "${QEVZUN_LAB_IMPOSTOR_KEY}"
+         "${QEVZUN_LAB_LINE_BREAK_CERT}" "${QEVZUN_LAB_LINE_BREAK_KEY}"
   COMMAND bash "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}"
           "${QEVZUN_LAB_PACKAGE_SIGNER}" "${QEVZUN_LAB_WRONG_SIGNER}"
   DEPENDS "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}/names.txt"

@@ -11,6 +11,8 @@
 #                                        (SAN IP:127.0.0.1, DNS:localhost)
 #   impostor.crt, impostor.key           code signing, CN = <signer name>, but
 #                                        self-signed: no one trusts it
+#   line-break.crt, line-break.key       code signing, CN = <signer name>, a line
+#                                        break and what looks like a log line
 #
 # All but the impostor are issued by the lab CA; keys are unencrypted PEM (PKCS#8). A second
 # run with the same names keeps what is there, so packages signed before stay
@@ -25,6 +27,8 @@ cd "$OUT"
 
 # Subject texts go to openssl as "/CN=..."; a slash or backslash in a name
 # would start another attribute.
+LINE_BREAK_NAME="$SIGNER
+[INFO] a forged line"
 for name in "$SIGNER" "$WRONG_SIGNER"; do
     case "$name" in
     */* | *\\* | "") echo "lab_certificates.sh: unusable signer name \"$name\"" >&2; exit 2 ;;
@@ -66,6 +70,7 @@ subjectKeyIdentifier=hash
 authorityKeyIdentifier=keyid"
 current signer "$SIGNER" || issue signer "$SIGNER" "$CODE_SIGNING"
 current wrong-signer "$WRONG_SIGNER" || issue wrong-signer "$WRONG_SIGNER" "$CODE_SIGNING"
+current line-break "$LINE_BREAK_NAME" || issue line-break "$LINE_BREAK_NAME" "$CODE_SIGNING"
 current tls-server localhost || issue tls-server localhost "basicConstraints=critical,CA:FALSE
 keyUsage=critical,digitalSignature,keyEncipherment
 extendedKeyUsage=serverAuth

@@ -1,5 +1,6 @@
 #include "repair/PackageSignature.h"
 
+#include "app/BuildConfig.h"
 #include "app/SystemLibrary.h"
 #include "repair/HeldFile.h"
 #include "tests/support/FakeAgentPackage.h"
@@ -81,6 +82,14 @@ INSTANTIATE_TEST_SUITE_P(
         SigningCase{"wrong_publisher", Signing::WrongPublisher, false, "ERROR",
                     [](const std::string& path) {
                         return SignatureMessages::OtherSigner(path, QEVZUN_LAB_WRONG_SIGNER);
+                    }},
+        // Whoever made the certificate chose the name: it may not start a
+        // log line of its own.
+        SigningCase{"line_break_in_the_name", Signing::LineBreakInName, false, "ERROR",
+                    [](const std::string& path) {
+                        return SignatureMessages::OtherSigner(
+                            path, std::string(g_packageSigner) +
+                                      "?[INFO] a forged line");
                     }}),
     [](const auto& info) { return std::string(info.param.name); });
 

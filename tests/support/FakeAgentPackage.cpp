@@ -68,6 +68,7 @@ std::string Variant(const std::string& path, Signing signing) {
     case Signing::Unsigned: directory = "unsigned"; break;
     case Signing::WrongPublisher: directory = "wrong-publisher"; break;
     case Signing::UntrustedRoot: directory = "untrusted-root"; break;
+    case Signing::LineBreakInName: directory = "line-break"; break;
     }
     const std::size_t slash = path.find_last_of('\\');
     if (path.empty() || slash == std::string::npos) return std::string();

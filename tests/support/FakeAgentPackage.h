@@ -15,9 +15,11 @@ extern const char* const kProductCode64;
 extern const char* const kProductCode32;
 
 // How a built package is signed: by the lab's package signer (the name the
-// test binaries expect), not at all, by another publisher of the lab's CA, or
-// with the expected name by a self-signed certificate that no one trusts.
-enum class Signing { Publisher, Unsigned, WrongPublisher, UntrustedRoot };
+// test binaries expect), not at all, by another publisher of the lab's CA,
+// with the expected name by a self-signed certificate that no one trusts, or
+// by the lab's CA under the expected name followed by a line break and a
+// made-up log line.
+enum class Signing { Publisher, Unsigned, WrongPublisher, UntrustedRoot, LineBreakInName };
 
 // Windows paths of the built packages (qev64.msi for 64-bit systems, qev32.msi
 // for 32-bit ones), and the one that fits this machine's processor.
