@@ -161,7 +161,12 @@ int InternetGetFile(const std::string& host, const std::string& objectName, cons
     LogInfo("Download QEV from url:%s/%s", host.c_str(), objectName.c_str());
 
     // A package that cannot be stored is no download: nothing is fetched then.
-    UniqueFileHandle file(::CreateFileA(localPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    // The name lies where the user may write: truncating what is there would
+    // write through a hard link planted in its place into the file it names,
+    // so the name is removed (only a link goes) and a new file made; one that
+    // appears again in between makes the download fail.
+    ::DeleteFileA(localPath.c_str());
+    UniqueFileHandle file(::CreateFileA(localPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         TraceFailure(kOperation, "CreateFile", ::GetLastError());
