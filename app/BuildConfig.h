@@ -10,3 +10,6 @@ extern const unsigned long g_pollPauseMs;
 // Longest wait for a connection to open, or for the next bytes of a request
 // or an answer to move; a silent server ends the transfer as a failed step.
 extern const unsigned long g_networkTimeoutMs;
+// The subject common name of the certificate that must have signed the
+// downloaded package (the vendor's name as its certificate spells it).
+extern const char* const g_packageSigner;

@@ -21,8 +21,8 @@ constexpr std::size_t kMaxDataBodyBytes = 1048576;
 std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port = 0,
                             std::size_t maxBodyBytes = kMaxDataBodyBytes);
 
-// Stores the body at localPath (whatever is there is removed, and the file
-// created anew). 1 after a complete
+// Stores the body at localPath, as a new file (whatever was there is removed
+// first; a link, not what it leads to). 1 after a complete
 // transfer of a 200 answer, 0 otherwise; what arrived before a failure stays.
 // Only one chunk is ever in memory, whatever the size of the body.
 int InternetGetFile(const std::string& host, const std::string& objectName, const std::string& localPath,

@@ -25,6 +25,20 @@ UniqueFileHandle HoldFileForChild(const std::string& path) {
     return file;
 }
 
+bool PathNamesHeldFile(const std::string& path, HANDLE file) {
+    // Attributes only, sharing everything: this look must not itself stand
+    // in the way of the child that opens the file next.
+    UniqueFileHandle named(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!named) return false;
+    BY_HANDLE_FILE_INFORMATION held{};
+    BY_HANDLE_FILE_INFORMATION found{};
+    if (!::GetFileInformationByHandle(file, &held) || !::GetFileInformationByHandle(named.get(), &found)) return false;
+    return held.dwVolumeSerialNumber == found.dwVolumeSerialNumber && held.nFileIndexHigh == found.nFileIndexHigh &&
+           held.nFileIndexLow == found.nFileIndexLow;
+}
+
 bool ReadHeldFile(HANDLE file, std::string& content, unsigned long maxBytes) {
     content.clear();
     LARGE_INTEGER start{};

@@ -20,6 +20,12 @@ UniqueFileHandle CreateFreshFile(const std::string& path);
 // directory is refused. Invalid on failure; GetLastError tells why.
 UniqueFileHandle HoldFileForChild(const std::string& path);
 
+// True when path, as any program that opens it now would find it, leads to
+// the held file itself (same volume, same file index). Programs that take the
+// file by its name (the installer, the system's file-type handlers) then read
+// the held bytes.
+bool PathNamesHeldFile(const std::string& path, HANDLE file);
+
 // Reads the whole held file from its start into content; false when a read
 // fails or the file is larger than maxBytes.
 bool ReadHeldFile(HANDLE file, std::string& content, unsigned long maxBytes);

@@ -13,6 +13,7 @@
 #include "net/AgentStateQuery.h"
 #include "net/HttpTransport.h"
 #include "repair/HeldFile.h"
+#include "repair/PackageSignature.h"
 #include "repair/ProgressMessages.h"
 #include "repair/ReinstallPlatform.h"
 #include "repair/UninstallScript.h"
@@ -112,6 +113,25 @@ const char* PackageForThisMachine() {
     }
 }
 
+// One download try: the package held and its signature verified through
+// that handle, or an invalid handle. A package that cannot be held or fails
+// the check is deleted, so the next try starts anew.
+UniqueFileHandle DownloadVerifiedPackage(const char* serverPath, const std::string& packagePath) {
+    if (InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort) == 0) {
+        return UniqueFileHandle();
+    }
+    UniqueFileHandle package = HoldFileForChild(packagePath);
+    if (!package) {
+        LogError("%s: Cannot hold %s: %s", "CProcessStatusDlg::QEVReinstallThread", packagePath.c_str(),
+                 GetLastErrorText().c_str());
+    } else if (VerifyPackageSignature(package.get(), packagePath)) {
+        return package;
+    }
+    package.reset();
+    ::DeleteFileA(packagePath.c_str());
+    return UniqueFileHandle();
+}
+
 bool UninstallNeeded() {
     return IsQEVInstalled() || CheckIsServiceExist("QEV Updater") || CheckIsServiceExist("QEVSensor");
 }
@@ -152,11 +172,13 @@ void Reinstall(RepairJob& job) {
     }
     const std::string packagePath = BoundedPath(tempDir, "QEVInstaller.msi");
 
-    bool downloaded = false;
-    for (unsigned int attempt = 0; attempt < kDownloadTries && !downloaded; ++attempt) {
-        downloaded = InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort) != 0;
+    // From the check until the installer has ended the package is held
+    // against writers, so what was verified is what is installed.
+    UniqueFileHandle package;
+    for (unsigned int attempt = 0; attempt < kDownloadTries && !package; ++attempt) {
+        package = DownloadVerifiedPackage(serverPath, packagePath);
     }
-    if (!downloaded) {
+    if (!package) {
         LogAndShowMessage(DownloadFailureText());
         return;
     }
@@ -168,6 +190,7 @@ void Reinstall(RepairJob& job) {
         return;
     }
 
+    package.reset();
     ::DeleteFileA((tempDir + "QEVUinstall.vbe").c_str());
     ::DeleteFileA(packagePath.c_str());
 

@@ -104,7 +104,9 @@ class Lab:
             def do_GET(self):
                 lab.record("download " + self.path)
                 name = self.path[len("/download/qev/"):]
-                path = os.path.join(lab.packages, name)
+                # A scenario may serve one of the wrongly signed variants
+                # that lie beside the signed packages.
+                path = os.path.join(lab.packages, lab.scenario.get("package_variant", ""), name)
                 if (lab.scenario.get("refuse_download") or not self.path.startswith("/download/qev/")
                         or name not in ("qev64.msi", "qev32.msi") or not os.path.isfile(path)):
                     return self.reply(404, b"<html><body>404 Not Found</body></html>", "text/html")

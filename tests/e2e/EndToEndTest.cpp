@@ -1,6 +1,7 @@
 // The whole tool on the lab: the real program (lab build: lab ports, short
 // poll pause), a simulated agent with real services, the real uninstall
 // script host and Windows Installer, and the loopback lab servers.
+#include "app/BuildConfig.h"
 #include "res/resource.h"
 #include "tests/lab/Lab.h"
 #include "tests/lab/LabProgram.h"
@@ -163,7 +164,8 @@ TEST_F(EndToEnd, AnOldAgentIsReinstalledAndReportedActive) {
                         {"QEV Agent Version:3.5.12.1(The latest version is 3.6.0.1), UUID:" + std::string(FakeAgentPackage::kUuid) +
                              ", Status:Old Version",
                          "CheckIsSQLite3", "Excute del /Q",
-                         "Download QEV from url:127.0.0.1/download/qev/qev", "Times:1, Response:",
+                         "Download QEV from url:127.0.0.1/download/qev/qev",
+                         std::string("is signed by \"") + g_packageSigner + "\"", "Times:1, Response:",
                          "\"state\":\"NORMAL\""}));
 }
 
@@ -218,8 +220,18 @@ TEST_F(EndToEnd, AFailedRepairOffersTheReinstallWhichTellsTheMainDialog) {
     ExpectActiveAndComplete(main);
 }
 
-TEST_F(EndToEnd, ARefusedPackageEndsTheReinstallAndTheAcknowledgementEndsTheProgram) {
-    HWND main = Open("refused");
+// The download server refuses the package, or serves one that another
+// publisher signed: either way three tries fail and nothing is installed.
+struct FailedDownloadCase {
+    const char* scenario;
+    const char* logged;  // once per try
+};
+void PrintTo(const FailedDownloadCase& c, std::ostream* os) { *os << c.scenario; }
+
+class EndToEndFailedDownload : public EndToEnd, public ::testing::WithParamInterface<FailedDownloadCase> {};
+
+TEST_P(EndToEndFailedDownload, EndsTheReinstallAndTheAcknowledgementEndsTheProgram) {
+    HWND main = Open(GetParam().scenario);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), L"Old Version");
     Press(main, IDOK);
@@ -242,8 +254,15 @@ TEST_F(EndToEnd, ARefusedPackageEndsTheReinstallAndTheAcknowledgementEndsTheProg
     ASSERT_TRUE(m_program.Ended(30000));
     EXPECT_EQ(m_program.ExitCode(), 0u);
     EXPECT_EQ(CountOf(Lab::ServerRequests(), ThisSystemsPackage()), 3);
+    EXPECT_EQ(CountOf(m_log.Lines(), GetParam().logged), 3) << m_log.Dump();
     EXPECT_TRUE(m_log.Contains("Fail to download QEV installation package!"));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lab, EndToEndFailedDownload,
+    ::testing::Values(FailedDownloadCase{"refused", "Download QEV from url:127.0.0.1/download/qev/qev"},
+                      FailedDownloadCase{"wrongpublisher", "is signed by \"" QEVZUN_LAB_WRONG_SIGNER "\", not by"}),
+    [](const auto& info) { return std::string(info.param.scenario); });
 
 struct OpeningCase {
     const char* scenario;

@@ -80,6 +80,21 @@ TEST_F(TransportTest, SendsAPlainGetOfTheObjectNameAsTheAgent) {
     EXPECT_TRUE(g_traces.empty());
 }
 
+// The package path lies in the user's temporary directory, where the user may
+// put a hard link to a file that only administrators may change: the elevated
+// download must not write through it. Only the link goes; the file it led to
+// stays as it was.
+TEST_F(TransportTest, HardLinkAtThePackagePathIsReplacedNotWrittenThrough) {
+    const std::string protectedFile = m_dir + "\\protected.dat";
+    ASSERT_TRUE(WriteWholeFile(protectedFile, "an administrator's file"));
+    ASSERT_TRUE(::DeleteFileA(m_package.c_str()));
+    ASSERT_TRUE(::CreateHardLinkA(m_package.c_str(), protectedFile.c_str(), nullptr)) << ::GetLastError();
+    m_server.Route("/download/qev/qev64.msi", HttpReply::Bytes("MSI"));
+    EXPECT_EQ(GetFile(), 1);
+    EXPECT_EQ(ReadWholeFile(m_package), "MSI");
+    EXPECT_EQ(ReadWholeFile(protectedFile), "an administrator's file");
+}
+
 // The flags are checked where they are handed over: whether a cached answer
 // would be used is not a thing the server can see.
 struct OpenRequestCall {

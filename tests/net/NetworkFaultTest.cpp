@@ -10,6 +10,7 @@
 #include "repair/ReinstallPlatform.h"
 #include "repair/ReinstallWorkflow.h"
 #include "tests/support/FakeAgent.h"
+#include "tests/support/FakeAgentPackage.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/MessageRecorder.h"
@@ -400,7 +401,10 @@ protected:
 };
 
 TEST_F(ReinstallDownloadTries, OnlyAWholePackageIsEverInstalled) {
-    const std::string package = PatternString(3 * 16384 + 1000);
+    // A package that passes the signature check, so that what decides is
+    // whether the whole of it arrived.
+    const std::string package = ReadWholeFile(FakeAgentPackage::Path64());
+    ASSERT_FALSE(package.empty()) << "the signed packages are not built";
     const std::size_t half = package.size() / 2;
     const HttpReply whole = HttpReply::Bytes(package);
     const HttpReply reset = HttpReply::DroppedInBody(package, half);

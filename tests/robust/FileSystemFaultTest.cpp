@@ -9,6 +9,7 @@
 #include "repair/RepairJob.h"
 #include "tests/robust/RandomCases.h"
 #include "tests/support/FakeAgent.h"
+#include "tests/support/FakeAgentPackage.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/LogMessages.h"
@@ -197,7 +198,11 @@ BOOL WINAPI RecordingCreateProcess(LPCSTR, LPSTR line, LPSECURITY_ATTRIBUTES, LP
     return process->hProcess != nullptr;
 }
 
-const std::string kPackage = "package bytes";
+// Signed by the lab's publisher, so that it passes the signature check.
+const std::string& SignedPackage() {
+    static const std::string bytes = ReadWholeFile(FakeAgentPackage::Path64());
+    return bytes;
+}
 const std::string kNormal = "{\"status\":0,\"data\":{\"state\":\"NORMAL\",\"releaseVersion\":\"3.6.0.1\"}}";
 
 class WorkflowFault : public ::testing::Test {
@@ -212,7 +217,8 @@ protected:
         ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();
         ASSERT_TRUE(m_download.Start(g_downloadServerPort)) << m_download.StartError();
         m_status.SetFallback([](const HttpRequestRecord&) { return HttpReply::Json(kNormal); });
-        m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(kPackage));
+        ASSERT_FALSE(SignedPackage().empty()) << "the signed packages are not built";
+        m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(SignedPackage()));
         m_job.Attach(m_recorder.Window());
         for (const char* name : {"TMP", "TEMP"}) {
             std::vector<char> value(32767, '\0');
@@ -316,7 +322,7 @@ TEST_F(WorkflowFault, PackageNameCutToTheBufferStaysInsideTheTemporaryDirectory)
     RunReinstallWorkflow(m_job);
     EXPECT_EQ(m_recorder.Codes(), (std::vector<UINT>{UM_DOWNLOAD_BEGIN, UM_DOWNLOAD_DONE, UM_INSTALL_BEGIN,
                                                      UM_CHECK_STATE, UM_REINSTALL_OK}));
-    EXPECT_EQ(atInstall, kPackage);
+    EXPECT_TRUE(atInstall == SignedPackage());
     EXPECT_EQ(entriesAtInstall, std::vector<std::string>{cut.substr(temp.size())});
     ASSERT_EQ(g_started.size(), 1u);
     EXPECT_EQ(g_started[0], "\"" + SystemDirectoryPath("msiexec.exe") + "\" /i \"" + cut + "\" /qn");

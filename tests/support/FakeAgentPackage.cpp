@@ -13,6 +13,7 @@
 #ifndef QEVZUN_FAKEAGENT_QEV64_MSI
 #define QEVZUN_FAKEAGENT_QEV64_MSI ""
 #define QEVZUN_FAKEAGENT_QEV32_MSI ""
+#define QEVZUN_FAKEAGENT_REFUSED_MSI ""
 #define QEVZUN_FAKEAGENT_VERSION ""
 #define QEVZUN_FAKEAGENT_UUID ""
 #endif
@@ -58,10 +59,27 @@ void DeleteKey(const std::string& path, REGSAM view) {
     ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
 }
 
+// The variants lie in directories of their own beside the signed package
+// (tests/fakeagent/CMakeLists.txt).
+std::string Variant(const std::string& path, Signing signing) {
+    const char* directory = nullptr;
+    switch (signing) {
+    case Signing::Publisher: return path;
+    case Signing::Unsigned: directory = "unsigned"; break;
+    case Signing::WrongPublisher: directory = "wrong-publisher"; break;
+    case Signing::UntrustedRoot: directory = "untrusted-root"; break;
+    case Signing::LineBreakInName: directory = "line-break"; break;
+    }
+    const std::size_t slash = path.find_last_of('\\');
+    if (path.empty() || slash == std::string::npos) return std::string();
+    return path.substr(0, slash + 1) + directory + path.substr(slash);
+}
+
 }  // namespace
 
-std::string Path64() { return QEVZUN_FAKEAGENT_QEV64_MSI; }
-std::string Path32() { return QEVZUN_FAKEAGENT_QEV32_MSI; }
+std::string Path64(Signing signing) { return Variant(QEVZUN_FAKEAGENT_QEV64_MSI, signing); }
+std::string Path32(Signing signing) { return Variant(QEVZUN_FAKEAGENT_QEV32_MSI, signing); }
+std::string RefusedPath() { return QEVZUN_FAKEAGENT_REFUSED_MSI; }
 
 std::string PathForThisSystem() {
     SYSTEM_INFO info = {};

@@ -14,11 +14,20 @@ extern const char* const kRegistrationKey;  // dependency and uninstall key name
 extern const char* const kProductCode64;
 extern const char* const kProductCode32;
 
+// How a built package is signed: by the lab's package signer (the name the
+// test binaries expect), not at all, by another publisher of the lab's CA,
+// with the expected name by a self-signed certificate that no one trusts, or
+// by the lab's CA under the expected name followed by a line break and a
+// made-up log line.
+enum class Signing { Publisher, Unsigned, WrongPublisher, UntrustedRoot, LineBreakInName };
+
 // Windows paths of the built packages (qev64.msi for 64-bit systems, qev32.msi
 // for 32-bit ones), and the one that fits this machine's processor.
-std::string Path64();
-std::string Path32();
+std::string Path64(Signing signing = Signing::Publisher);
+std::string Path32(Signing signing = Signing::Publisher);
 std::string PathForThisSystem();
+// Signed by the lab's package signer; Windows Installer refuses to install it.
+std::string RefusedPath();
 bool IsBuilt(const std::string& package);
 
 // Results of a Windows Installer run.

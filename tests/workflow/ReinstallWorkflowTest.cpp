@@ -1,13 +1,17 @@
 #include "repair/ReinstallWorkflow.h"
 
 #include "app/BuildConfig.h"
+#include "app/Handles.h"
 #include "app/SystemLibrary.h"
 #include "repair/ProgressMessages.h"
 #include "repair/ReinstallPlatform.h"
 #include "tests/support/FakeAgent.h"
+#include "tests/support/FakeAgentPackage.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/LogMessages.h"
 #include "tests/support/MessageRecorder.h"
+#include "tests/support/SignatureMessages.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +54,17 @@ std::string TempDir() {
     return buffer;
 }
 
-// A package Windows Installer refuses: the install fails, the server decides.
-const std::string kBrokenPackage = "this is not a Windows Installer package";
+// A rightly signed package that Windows Installer refuses: the install
+// fails, the server decides.
+const std::string& RefusedPackage() {
+    static const std::string bytes = ReadWholeFile(FakeAgentPackage::RefusedPath());
+    return bytes;
+}
 
 class ReinstallWorkflow : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_FALSE(RefusedPackage().empty()) << "the signed packages are not built";
         FakeAgent::Remove();
         g_boxes.clear();
         g_commands.clear();
@@ -65,8 +74,8 @@ protected:
         ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();
         ASSERT_TRUE(m_download.Start(g_downloadServerPort)) << m_download.StartError();
         m_status.SetFallback([](const HttpRequestRecord&) { return HttpReply::Json(StateAnswer("NORMAL")); });
-        m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(kBrokenPackage));
-        m_download.Route("/download/qev/qev32.msi", HttpReply::Bytes(kBrokenPackage));
+        m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(RefusedPackage()));
+        m_download.Route("/download/qev/qev32.msi", HttpReply::Bytes(RefusedPackage()));
         m_job.Attach(m_recorder.Window());
     }
     void TearDown() override {
@@ -175,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SensorNotSqlite,
 
 TEST_F(ReinstallWorkflow, TwoFailedDownloadsThenAGoodOneGoOnWithoutAMessage) {
     m_download.Push(HttpReply::NotFound());
-    m_download.Push(HttpReply::DroppedInBody(kBrokenPackage, 5));
+    m_download.Push(HttpReply::DroppedInBody(RefusedPackage(), 5));
     m_recorder.OnMessage(&AgentAppearsWhileInstalling);
     RunReinstallWorkflow(m_job);
     EXPECT_EQ(m_download.Requests().size(), 3u);
@@ -199,7 +208,7 @@ TEST_F(ReinstallWorkflow, ThreeFailedDownloadsTellTheUserAndFail) {
 }
 
 TEST_F(ReinstallWorkflow, FailedInstallerStillSucceedsWhenTheServerSaysNormal) {
-    // The package is garbage: msiexec fails, and only the server's answer counts.
+    // msiexec refuses the package, and only the server's answer counts.
     ScopedFakeAgent agent;
     RunReinstallWorkflow(m_job);
     EXPECT_EQ(m_recorder.Codes().back(), UM_REINSTALL_OK);
@@ -291,6 +300,100 @@ TEST_F(ReinstallWorkflow, ServerThatNeverSaysNormalFailsAfterThirtyPolls) {
     EXPECT_EQ(m_recorder.Codes().back(), UM_REINSTALL_FAIL);
     EXPECT_FALSE(m_job.m_bReinstallSucceeded);
     EXPECT_TRUE(g_boxes.empty());
+}
+
+// ---------------------------------------------------------------- the package's signature
+
+// The processes the workflow starts, recorded, then started for real.
+BOOL WINAPI RecordingCreateProcess(LPCSTR application, LPSTR line, LPSECURITY_ATTRIBUTES processAttributes,
+                                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags,
+                                   LPVOID environment, LPCSTR directory, LPSTARTUPINFOA startup,
+                                   LPPROCESS_INFORMATION process) {
+    g_commands.push_back(line);
+    return ::CreateProcessA(application, line, processAttributes, threadAttributes, inherit, flags, environment,
+                            directory, startup, process);
+}
+
+std::string PackageBytes(FakeAgentPackage::Signing signing) {
+    return ReadWholeFile(FakeAgentPackage::Path64(signing));
+}
+
+struct BadSigningCase {
+    const char* name;
+    FakeAgentPackage::Signing signing;
+    std::string (*message)(const std::string& path);  // logged once per try
+};
+void PrintTo(const BadSigningCase& c, std::ostream* os) { *os << c.name; }
+
+class BadlySignedPackage : public ReinstallWorkflow, public ::testing::WithParamInterface<BadSigningCase> {};
+
+// Each try's package fails the check and is deleted; after the third the user
+// is told, as for any failed download, and no installer is started.
+TEST_P(BadlySignedPackage, CountsAsAFailedDownloadAndIsNeverInstalled) {
+    ScopedFakeAgentPackageCleanup cleanup;  // should it be installed after all
+    g_reinstallPlatform.createProcess = &RecordingCreateProcess;
+    m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(PackageBytes(GetParam().signing)));
+    const std::string package = TempDir() + "QEVInstaller.msi";
+    LogCapture log;
+    RunReinstallWorkflow(m_job);
+    EXPECT_EQ(m_download.Requests().size(), 3u);
+    EXPECT_EQ(m_recorder.Codes(), (std::vector<UINT>{UM_DOWNLOAD_BEGIN, UM_REINSTALL_FAIL}));
+    EXPECT_EQ(g_boxes, std::vector<std::wstring>{L" Fail to download QEV installation package!"});
+    EXPECT_TRUE(g_commands.empty());
+    EXPECT_FALSE(FakeAgentPackage::IsInstalled());
+    EXPECT_FALSE(FileExists(package));
+    EXPECT_EQ(CountMessages(log, "ERROR", GetParam().message(package)), 3) << log.Dump();
+    EXPECT_EQ(m_status.RequestCount(), 0u);
+    EXPECT_FALSE(m_job.m_bReinstallSucceeded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadlySignedPackage,
+    ::testing::Values(BadSigningCase{"unsigned", FakeAgentPackage::Signing::Unsigned,
+                                     [](const std::string& path) {
+                                         return SignatureMessages::NotTrusted(path, SignatureMessages::kNoSignature);
+                                     }},
+                      BadSigningCase{"wrong_publisher", FakeAgentPackage::Signing::WrongPublisher,
+                                     [](const std::string& path) {
+                                         return SignatureMessages::OtherSigner(path, QEVZUN_LAB_WRONG_SIGNER);
+                                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An unsigned package, then one of another publisher, then the publisher's on
+// the third try: only that one is installed, by the real installer, and it
+// stays held against writers until the installer has ended.
+TEST_F(ReinstallWorkflow, TwoBadlySignedPackagesThenTheRightOneIsInstalled) {
+    ScopedFakeAgentPackageCleanup cleanup;
+    g_reinstallPlatform.createProcess = &RecordingCreateProcess;
+    m_download.Push(HttpReply::Bytes(PackageBytes(FakeAgentPackage::Signing::Unsigned)));
+    m_download.Push(HttpReply::Bytes(PackageBytes(FakeAgentPackage::Signing::WrongPublisher)));
+    m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(PackageBytes(FakeAgentPackage::Signing::Publisher)));
+    const std::string package = TempDir() + "QEVInstaller.msi";
+    DWORD writeError = 0;
+    bool deleted = true;
+    m_recorder.OnMessage([&](UINT code) {
+        if (code != UM_INSTALL_BEGIN) return;
+        UniqueFileHandle writer(::CreateFileA(package.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        writeError = writer ? 0 : ::GetLastError();
+        deleted = ::DeleteFileA(package.c_str()) != FALSE;
+    });
+    LogCapture log;
+    RunReinstallWorkflow(m_job);
+    EXPECT_EQ(m_download.Requests().size(), 3u);
+    EXPECT_EQ(m_recorder.Codes(), kNoUninstallRoad);
+    EXPECT_TRUE(g_boxes.empty());
+    EXPECT_EQ(writeError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(deleted);
+    ASSERT_EQ(g_commands.size(), 1u);
+    EXPECT_NE(g_commands[0].find("msiexec.exe /i \"" + package + "\" /qn"), std::string::npos) << g_commands[0];
+    EXPECT_TRUE(FakeAgentPackage::IsInstalled());
+    EXPECT_FALSE(FileExists(package));
+    EXPECT_EQ(CountMessages(log, "ERROR", SignatureMessages::NotTrusted(package, SignatureMessages::kNoSignature)), 1)
+        << log.Dump();
+    EXPECT_EQ(CountMessages(log, "ERROR", SignatureMessages::OtherSigner(package, QEVZUN_LAB_WRONG_SIGNER)), 1)
+        << log.Dump();
+    EXPECT_EQ(CountMessages(log, "INFO", SignatureMessages::Trusted(package)), 1) << log.Dump();
 }
 
 }  // namespace
