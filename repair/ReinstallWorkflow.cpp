@@ -116,7 +116,7 @@ void Reinstall(RepairJob& job) {
 
     bool downloaded = false;
     for (unsigned int attempt = 0; attempt < kDownloadTries && !downloaded; ++attempt) {
-        downloaded = InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort) != 0;
+        downloaded = InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort, g_downloadServerSecure) != 0;
     }
     if (!downloaded) {
         LogAndShowMessage(DownloadFailureText());
