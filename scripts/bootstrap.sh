@@ -28,6 +28,8 @@ PACKAGES=(
     wine wine64 wine64-preloader wine32:i386 wine32-preloader:i386
     xvfb xauth x11-utils xdotool imagemagick
     wixl googletest
+    # The lab's certificates and the signing of the fake agent's packages.
+    openssl osslsigncode
     # A CJK font for Wine to fall back on, so that pictures of the Chinese
     # dialogs (scripts/screenshots.sh) show characters instead of boxes.
     fonts-wqy-microhei

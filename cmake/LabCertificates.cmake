@@ -1,0 +1,43 @@
+# The lab's certificates, made at build time by scripts/lab_certificates.sh
+# into <build>/certs (never committed):
+#
+#   lab-ca.crt / lab-ca.cer / lab-ca.key   the lab's root CA (PEM, DER, key);
+#                                          the test and lab prefixes trust it
+#   signer.crt / signer.key                code signing, CN = QEVZUN_LAB_PACKAGE_SIGNER
+#   wrong-signer.crt / wrong-signer.key    code signing, CN = QEVZUN_LAB_WRONG_SIGNER
+#   tls-server.crt / tls-server.key        TLS server certificate for 127.0.0.1 and
+#                                          localhost (SAN IP:127.0.0.1, DNS:localhost), PEM
+#
+# Target qevzun_lab_certificates; the paths are in the QEVZUN_LAB_CERT_* variables.
+set(QEVZUN_LAB_CERT_DIR "${CMAKE_BINARY_DIR}/certs" CACHE INTERNAL "The lab's certificates")
+set(QEVZUN_LAB_CA_CERT "${QEVZUN_LAB_CERT_DIR}/lab-ca.crt" CACHE INTERNAL "Lab root CA, PEM")
+set(QEVZUN_LAB_CA_CERT_DER "${QEVZUN_LAB_CERT_DIR}/lab-ca.cer" CACHE INTERNAL "Lab root CA, DER")
+set(QEVZUN_LAB_SIGNER_CERT "${QEVZUN_LAB_CERT_DIR}/signer.crt" CACHE INTERNAL "Lab package signer")
+set(QEVZUN_LAB_SIGNER_KEY "${QEVZUN_LAB_CERT_DIR}/signer.key" CACHE INTERNAL "Lab package signer's key")
+set(QEVZUN_LAB_WRONG_SIGNER_CERT "${QEVZUN_LAB_CERT_DIR}/wrong-signer.crt" CACHE INTERNAL "Another publisher")
+set(QEVZUN_LAB_WRONG_SIGNER_KEY "${QEVZUN_LAB_CERT_DIR}/wrong-signer.key" CACHE INTERNAL "Another publisher's key")
+set(QEVZUN_LAB_TLS_CERT "${QEVZUN_LAB_CERT_DIR}/tls-server.crt" CACHE INTERNAL "Lab TLS server certificate, PEM")
+set(QEVZUN_LAB_TLS_KEY "${QEVZUN_LAB_CERT_DIR}/tls-server.key" CACHE INTERNAL "Lab TLS server key, PEM")
+
+# The names are an input of their own: another signer name makes the signer
+# certificates anew (and so the signed packages).
+file(CONFIGURE OUTPUT "${QEVZUN_LAB_CERT_DIR}/names.txt"
+     CONTENT "${QEVZUN_LAB_PACKAGE_SIGNER}\n${QEVZUN_LAB_WRONG_SIGNER}\n" @ONLY)
+
+find_program(QEVZUN_OPENSSL openssl)
+if(NOT QEVZUN_OPENSSL)
+  message(WARNING "openssl not found: the lab certificates and signed packages cannot be made")
+endif()
+
+add_custom_command(
+  OUTPUT "${QEVZUN_LAB_CERT_DIR}/lab-certificates.stamp"
+         "${QEVZUN_LAB_CA_CERT}" "${QEVZUN_LAB_CA_CERT_DER}"
+         "${QEVZUN_LAB_SIGNER_CERT}" "${QEVZUN_LAB_SIGNER_KEY}"
+         "${QEVZUN_LAB_WRONG_SIGNER_CERT}" "${QEVZUN_LAB_WRONG_SIGNER_KEY}"
+         "${QEVZUN_LAB_TLS_CERT}" "${QEVZUN_LAB_TLS_KEY}"
+  COMMAND bash "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}"
+          "${QEVZUN_LAB_PACKAGE_SIGNER}" "${QEVZUN_LAB_WRONG_SIGNER}"
+  DEPENDS "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}/names.txt"
+  COMMENT "Making the lab's certificates in ${QEVZUN_LAB_CERT_DIR}"
+  VERBATIM)
+add_custom_target(qevzun_lab_certificates DEPENDS "${QEVZUN_LAB_CERT_DIR}/lab-certificates.stamp")
