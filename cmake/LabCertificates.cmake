@@ -7,6 +7,8 @@
 #   wrong-signer.crt / wrong-signer.key    code signing, CN = QEVZUN_LAB_WRONG_SIGNER
 #   tls-server.crt / tls-server.key        TLS server certificate for 127.0.0.1 and
 #                                          localhost (SAN IP:127.0.0.1, DNS:localhost), PEM
+#   tls-untrusted.crt / .key               the same names, self-signed (trusted nowhere)
+#   tls-otherhost.crt / .key               issued by the lab CA for other.invalid only
 #
 # Target qevzun_lab_certificates; the paths are in the QEVZUN_LAB_CERT_* variables.
 set(QEVZUN_LAB_CERT_DIR "${CMAKE_BINARY_DIR}/certs" CACHE INTERNAL "The lab's certificates")
@@ -18,6 +20,10 @@ set(QEVZUN_LAB_WRONG_SIGNER_CERT "${QEVZUN_LAB_CERT_DIR}/wrong-signer.crt" CACHE
 set(QEVZUN_LAB_WRONG_SIGNER_KEY "${QEVZUN_LAB_CERT_DIR}/wrong-signer.key" CACHE INTERNAL "Another publisher's key")
 set(QEVZUN_LAB_TLS_CERT "${QEVZUN_LAB_CERT_DIR}/tls-server.crt" CACHE INTERNAL "Lab TLS server certificate, PEM")
 set(QEVZUN_LAB_TLS_KEY "${QEVZUN_LAB_CERT_DIR}/tls-server.key" CACHE INTERNAL "Lab TLS server key, PEM")
+set(QEVZUN_LAB_TLS_UNTRUSTED_CERT "${QEVZUN_LAB_CERT_DIR}/tls-untrusted.crt" CACHE INTERNAL "Self-signed TLS server")
+set(QEVZUN_LAB_TLS_UNTRUSTED_KEY "${QEVZUN_LAB_CERT_DIR}/tls-untrusted.key" CACHE INTERNAL "Its key")
+set(QEVZUN_LAB_TLS_OTHERHOST_CERT "${QEVZUN_LAB_CERT_DIR}/tls-otherhost.crt" CACHE INTERNAL "TLS server, other host")
+set(QEVZUN_LAB_TLS_OTHERHOST_KEY "${QEVZUN_LAB_CERT_DIR}/tls-otherhost.key" CACHE INTERNAL "Its key")
 
 # The names are an input of their own: another signer name makes the signer
 # certificates anew (and so the signed packages).
@@ -35,6 +41,8 @@ add_custom_command(
          "${QEVZUN_LAB_SIGNER_CERT}" "${QEVZUN_LAB_SIGNER_KEY}"
          "${QEVZUN_LAB_WRONG_SIGNER_CERT}" "${QEVZUN_LAB_WRONG_SIGNER_KEY}"
          "${QEVZUN_LAB_TLS_CERT}" "${QEVZUN_LAB_TLS_KEY}"
+         "${QEVZUN_LAB_TLS_UNTRUSTED_CERT}" "${QEVZUN_LAB_TLS_UNTRUSTED_KEY}"
+         "${QEVZUN_LAB_TLS_OTHERHOST_CERT}" "${QEVZUN_LAB_TLS_OTHERHOST_KEY}"
   COMMAND bash "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}"
           "${QEVZUN_LAB_PACKAGE_SIGNER}" "${QEVZUN_LAB_WRONG_SIGNER}"
   DEPENDS "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}/names.txt"

@@ -9,6 +9,10 @@
 #   wrong-signer.crt, wrong-signer.key   code signing, CN = <wrong signer name>
 #   tls-server.crt, tls-server.key       TLS server for 127.0.0.1 and localhost
 #                                        (SAN IP:127.0.0.1, DNS:localhost)
+#   tls-untrusted.crt, tls-untrusted.key the same names, self-signed: no prefix
+#                                        trusts it
+#   tls-otherhost.crt, tls-otherhost.key TLS server issued by the lab CA for
+#                                        another host (DNS:other.invalid) only
 #
 # All are issued by the lab CA; keys are unencrypted PEM (PKCS#8). A second
 # run with the same names keeps what is there, so packages signed before stay
@@ -53,7 +57,7 @@ if [ ! -s lab-ca.crt ] || [ ! -s lab-ca.key ]; then
         -addext "keyUsage=critical,keyCertSign,cRLSign" \
         -addext "subjectKeyIdentifier=hash" \
         -out lab-ca.crt
-    rm -f signer.name wrong-signer.name tls-server.name
+    rm -f signer.name wrong-signer.name tls-server.name tls-otherhost.name
 fi
 openssl x509 -in lab-ca.crt -outform DER -out lab-ca.cer
 
@@ -68,6 +72,22 @@ current tls-server localhost || issue tls-server localhost "basicConstraints=cri
 keyUsage=critical,digitalSignature,keyEncipherment
 extendedKeyUsage=serverAuth
 subjectAltName=IP:127.0.0.1,DNS:localhost
+subjectKeyIdentifier=hash
+authorityKeyIdentifier=keyid"
+# The two certificates a client must refuse: one that no trusted CA issued,
+# and one that the trusted CA issued for a name other than the one dialled.
+if [ ! -s tls-untrusted.crt ] || [ ! -s tls-untrusted.key ]; then
+    new_key tls-untrusted.key
+    openssl req -new -x509 -key tls-untrusted.key -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=localhost" \
+        -addext "basicConstraints=critical,CA:FALSE" \
+        -addext "extendedKeyUsage=serverAuth" \
+        -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
+        -out tls-untrusted.crt
+fi
+current tls-otherhost other.invalid || issue tls-otherhost other.invalid "basicConstraints=critical,CA:FALSE
+keyUsage=critical,digitalSignature,keyEncipherment
+extendedKeyUsage=serverAuth
+subjectAltName=DNS:other.invalid
 subjectKeyIdentifier=hash
 authorityKeyIdentifier=keyid"
 touch lab-certificates.stamp

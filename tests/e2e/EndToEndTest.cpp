@@ -1,6 +1,7 @@
 // The whole tool on the lab: the real program (lab build: lab ports, short
-// poll pause), a simulated agent with real services, the real uninstall
-// script host and Windows Installer, and the loopback lab servers.
+// poll pause; over HTTPS where the scenario says so), a simulated agent with
+// real services, the real uninstall script host and Windows Installer, and
+// the loopback lab servers.
 #include "res/resource.h"
 #include "tests/lab/Lab.h"
 #include "tests/lab/LabProgram.h"
@@ -59,7 +60,8 @@ protected:
     void TearDown() override { Lab::RemoveAgent(); }
 
     // The scenario on the lab servers and the agent in its state; then the
-    // program, started as the user starts it, with its main window up.
+    // program the scenario names, started as the user starts it, with its
+    // main window up.
     HWND Open(const std::string& scenario) {
         Lab::Scenario chosen;
         std::string error;
@@ -67,8 +69,9 @@ protected:
             ADD_FAILURE() << error;
             return nullptr;
         }
-        if (!m_program.Start()) {
-            ADD_FAILURE() << "cannot start " << LabProgram::Path();
+        m_log = LogCapture(LabProgram::LogPath(chosen.secure));
+        if (!m_program.Start(chosen.secure)) {
+            ADD_FAILURE() << "cannot start " << LabProgram::Path(chosen.secure);
             return nullptr;
         }
         HWND main = m_program.WaitForMainWindow();
@@ -106,10 +109,21 @@ protected:
     LabProgram m_program;
 };
 
-TEST_F(EndToEnd, AnOldAgentIsReinstalledAndReportedActive) {
-    HWND main = Open("oldversion");
+// The typical road, over plain HTTP and over HTTPS with the lab's certificate.
+struct RoadCase {
+    const char* scenario;
+    const char* host;       // the lab servers' name in the program of the scenario
+    const char* transport;  // what the lab servers note after a request that came over TLS
+};
+void PrintTo(const RoadCase& c, std::ostream* os) { *os << c.scenario; }
+
+class EndToEndRoad : public EndToEnd, public ::testing::WithParamInterface<RoadCase> {};
+
+TEST_P(EndToEndRoad, AnOldAgentIsReinstalledAndReportedActive) {
+    const std::string transport = GetParam().transport;
+    HWND main = Open(GetParam().scenario);
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), L"Old Version");
+    ASSERT_EQ(ControlText(main, IDC_STATUS_TEXT), L"Old Version");
     EXPECT_TRUE(ItemShown(main, IDC_REINSTALL_HINT));
     EXPECT_EQ(ControlText(main, IDOK), L"Install");
     const std::wstring version = ControlText(main, IDC_VERSION);
@@ -155,17 +169,27 @@ TEST_F(EndToEnd, AnOldAgentIsReinstalledAndReportedActive) {
     ExpectActiveAndComplete(main);
 
     const std::vector<std::string> requests = Lab::ServerRequests();
-    EXPECT_TRUE(InOrder(requests, {"status /aapi/v1/zun/agentState/" + std::string(FakeAgentPackage::kUuid),
-                                   ThisSystemsPackage(), "status /aapi/v1/zun/agentState/"}));
+    EXPECT_TRUE(InOrder(requests, {"status /aapi/v1/zun/agentState/" + std::string(FakeAgentPackage::kUuid) + transport,
+                                   ThisSystemsPackage() + transport, "status /aapi/v1/zun/agentState/"}));
     EXPECT_EQ(CountOf(requests, "download "), 1);
+    // Every request of the road went the one way.
+    EXPECT_EQ(CountOf(requests, " https"), transport.empty() ? 0 : static_cast<int>(requests.size()));
 
     EXPECT_TRUE(InOrder(m_log.Lines(),
                         {"QEV Agent Version:3.5.12.1(The latest version is 3.6.0.1), UUID:" + std::string(FakeAgentPackage::kUuid) +
                              ", Status:Old Version",
                          "CheckIsSQLite3", "Excute del /Q",
-                         "Download QEV from url:127.0.0.1/download/qev/qev", "Times:1, Response:",
+                         "Download QEV from url:" + std::string(GetParam().host) + "/download/qev/qev",
+                         "Times:1, Response:",
                          "\"state\":\"NORMAL\""}));
 }
+
+const RoadCase kRoads[] = {{"oldversion", "127.0.0.1", ""}, {"secure", "localhost", " https"}};
+
+INSTANTIATE_TEST_SUITE_P(Lab, EndToEndRoad, ::testing::ValuesIn(kRoads),
+                         [](const ::testing::TestParamInfo<RoadCase>& info) {
+                             return std::string(info.param.scenario);
+                         });
 
 TEST_F(EndToEnd, AnInactiveAgentsServicesAreRepaired) {
     HWND main = Open("inactive");
@@ -218,8 +242,18 @@ TEST_F(EndToEnd, AFailedRepairOffersTheReinstallWhichTellsTheMainDialog) {
     ExpectActiveAndComplete(main);
 }
 
-TEST_F(EndToEnd, ARefusedPackageEndsTheReinstallAndTheAcknowledgementEndsTheProgram) {
-    HWND main = Open("refused");
+// A package the download server refuses, and one from a server whose
+// certificate names another host, which is never even asked.
+struct FailedDownloadCase {
+    const char* scenario;
+    int packageRequests;
+};
+void PrintTo(const FailedDownloadCase& c, std::ostream* os) { *os << c.scenario; }
+
+class EndToEndFailedDownload : public EndToEnd, public ::testing::WithParamInterface<FailedDownloadCase> {};
+
+TEST_P(EndToEndFailedDownload, EndsTheReinstallAndTheAcknowledgementEndsTheProgram) {
+    HWND main = Open(GetParam().scenario);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), L"Old Version");
     Press(main, IDOK);
@@ -241,14 +275,22 @@ TEST_F(EndToEnd, ARefusedPackageEndsTheReinstallAndTheAcknowledgementEndsTheProg
     Press(progress, IDC_INSTALL);
     ASSERT_TRUE(m_program.Ended(30000));
     EXPECT_EQ(m_program.ExitCode(), 0u);
-    EXPECT_EQ(CountOf(Lab::ServerRequests(), ThisSystemsPackage()), 3);
+    EXPECT_EQ(CountOf(Lab::ServerRequests(), ThisSystemsPackage()), GetParam().packageRequests);
     EXPECT_TRUE(m_log.Contains("Fail to download QEV installation package!"));
 }
+
+const FailedDownloadCase kFailedDownloads[] = {{"refused", 3}, {"otherhostdownload", 0}};
+
+INSTANTIATE_TEST_SUITE_P(Lab, EndToEndFailedDownload, ::testing::ValuesIn(kFailedDownloads),
+                         [](const ::testing::TestParamInfo<FailedDownloadCase>& info) {
+                             return std::string(info.param.scenario);
+                         });
 
 struct OpeningCase {
     const char* scenario;
     const wchar_t* status;
-    const char* logged;  // the summary line's status word
+    const char* logged;   // the summary line's status word
+    int stateRequests;    // what reached the status server
 };
 
 void PrintTo(const OpeningCase& c, std::ostream* os) { *os << c.scenario; }
@@ -262,15 +304,18 @@ TEST_P(EndToEndOpening, ShowsTheStatusAndClosesOnRequest) {
     EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), c.status);
     ASSERT_TRUE(WaitFor([&] { return m_log.Contains("QEV Agent Version:"); }, 5000));
     EXPECT_TRUE(m_log.Contains(std::string(", Status:") + c.logged)) << m_log.Dump();
+    EXPECT_EQ(CountOf(Lab::ServerRequests(), "status "), c.stateRequests);
     ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(m_program.Ended(30000));
     EXPECT_EQ(m_program.ExitCode(), 0u);
 }
 
 const OpeningCase kOpenings[] = {
-    {"unreachable", L"Inactive", "Inactive"},
-    {"notinstalled", L"Not installed", "Not installed"},
-    {"active", L"Active", "Active"},
+    {"unreachable", L"Inactive", "Inactive", 0},
+    {"notinstalled", L"Not installed", "Not installed", 0},
+    {"active", L"Active", "Active", 1},
+    // A status server that cannot prove itself gets no request: no answer.
+    {"untrustedstatus", L"Inactive", "Inactive", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lab, EndToEndOpening, ::testing::ValuesIn(kOpenings),
