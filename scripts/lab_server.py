@@ -176,6 +176,9 @@ class Lab:
                     name = self.path[len("/scenario/"):]
                     if name not in lab.scenarios["scenarios"]:
                         return self.reply(404, b"unknown scenario", "text/plain")
+                    missing = set(lab.scenarios["scenarios"][name].get("tls", {}).values()) - set(lab.contexts)
+                    if missing:
+                        return self.reply(500, ("no certificate " + ", ".join(sorted(missing))).encode(), "text/plain")
                     return self.reply(200, json.dumps(lab.activate(name)).encode(), "application/json")
                 if self.path == "/requests":
                     with lab.lock:
