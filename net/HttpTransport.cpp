@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 ConnectedStateFn g_internetGetConnectedState = &::InternetGetConnectedState;
@@ -42,6 +43,19 @@ INTERNET_PORT ServerPort(unsigned short port, bool secure) {
 
 void TraceFailure(const char* operation, const char* step, DWORD error) {
     DebugTrace("ZUN!%s Failed on %s, last error %d\n", operation, step, static_cast<int>(error));
+}
+
+// Whether the answer in hand still comes over HTTPS. A redirect that the
+// server answers with is followed inside HttpSendRequest, and not every WinINet
+// refuses one that leads to plain HTTP: an answer from there is none.
+// A URL that cannot be read counts as not secure.
+bool StillSecure(HINTERNET request) {
+    DWORD size = 0;
+    ::InternetQueryOptionA(request, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0 || size > 65536) return false;
+    std::vector<char> url(size + 1, '\0');
+    if (!::InternetQueryOptionA(request, INTERNET_OPTION_URL, url.data(), &size)) return false;
+    return ::_strnicmp(url.data(), "https://", 8) == 0;
 }
 
 // Without limits of its own WinINet may wait for a silent server for minutes
@@ -97,6 +111,10 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
     LimitWaits(operation, transfer.request.get());
     if (!::HttpSendRequestA(transfer.request.get(), nullptr, 0, nullptr, 0)) {
         TraceFailure(operation, "HttpSendRequest", ::GetLastError());
+        return false;
+    }
+    if (secure && !StillSecure(transfer.request.get())) {
+        TraceFailure(operation, "HttpsRedirect", ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
         return false;
     }
     return true;

@@ -24,7 +24,9 @@ lab's server certificate (--tls-cert, --tls-key: PEM, issued by the lab CA
 that the lab's prefixes trust), or what the scenario's "tls" names for that
 server: "untrusted", a self-signed certificate for the same names
 (--untrusted-cert, --untrusted-key), or "otherhost", one the lab CA issued
-for another host (--otherhost-cert, --otherhost-key).
+for another host (--otherhost-cert, --otherhost-key). With the scenario's
+"redirect_to_http" the TLS status server answers every request with a
+redirect to the same path on the plain status server.
 
 Bounded: the servers end after --max-seconds, on /quit, or as soon as the
 process given by --watch-pid is gone, whichever comes first.
@@ -140,6 +142,10 @@ class Lab:
         class Status(Handler):
             def do_GET(self):
                 lab.record("status " + self.path + self.transport())
+                if self.transport() and lab.scenario.get("redirect_to_http"):
+                    host = self.headers.get("Host", "localhost").split(":")[0]
+                    location = "http://%s:%d%s" % (host, lab.status_port, self.path)
+                    return self.reply(302, b"", "text/plain", [("Location", location)])
                 prefix = "/aapi/v1/zun/agentState/"
                 state = lab.next_state(self.path[len(prefix):]) if self.path.startswith(prefix) else None
                 if state is None:
@@ -202,8 +208,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def transport(self):
         return " https" if isinstance(self.connection, ssl.SSLSocket) else ""
 
-    def reply(self, code, body, kind):
+    def reply(self, code, body, kind, headers=()):
         self.send_response(code)
+        for name, value in headers:
+            self.send_header(name, value)
         self.send_header("Content-Type", kind)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()

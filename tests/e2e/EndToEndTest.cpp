@@ -290,7 +290,7 @@ struct OpeningCase {
     const char* scenario;
     const wchar_t* status;
     const char* logged;   // the summary line's status word
-    int stateRequests;    // what reached the status server
+    int stateRequests;    // what reached the status server; -1: as the platform decides
 };
 
 void PrintTo(const OpeningCase& c, std::ostream* os) { *os << c.scenario; }
@@ -304,7 +304,9 @@ TEST_P(EndToEndOpening, ShowsTheStatusAndClosesOnRequest) {
     EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), c.status);
     ASSERT_TRUE(WaitFor([&] { return m_log.Contains("QEV Agent Version:"); }, 5000));
     EXPECT_TRUE(m_log.Contains(std::string(", Status:") + c.logged)) << m_log.Dump();
-    EXPECT_EQ(CountOf(Lab::ServerRequests(), "status "), c.stateRequests);
+    if (c.stateRequests >= 0) {
+        EXPECT_EQ(CountOf(Lab::ServerRequests(), "status "), c.stateRequests);
+    }
     ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(m_program.Ended(30000));
     EXPECT_EQ(m_program.ExitCode(), 0u);
@@ -316,6 +318,9 @@ const OpeningCase kOpenings[] = {
     {"active", L"Active", "Active", 1},
     // A status server that cannot prove itself gets no request: no answer.
     {"untrustedstatus", L"Inactive", "Inactive", 0},
+    // A secure answer never comes from plain HTTP, not even by the server's
+    // own redirect (which some WinINets refuse and others follow).
+    {"httpsdowngrade", L"Inactive", "Inactive", -1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lab, EndToEndOpening, ::testing::ValuesIn(kOpenings),
