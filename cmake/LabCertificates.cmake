@@ -11,6 +11,8 @@
 #                                          self-signed and trusted nowhere
 #   line-break.crt / line-break.key        code signing, CN = the signer's name, a line
 #                                          break and a made-up log line
+#   tls-untrusted.crt / .key               the same names, self-signed (trusted nowhere)
+#   tls-otherhost.crt / .key               issued by the lab CA for other.invalid only
 #
 # Target qevzun_lab_certificates; the paths are in the QEVZUN_LAB_CERT_* variables.
 set(QEVZUN_LAB_CERT_DIR "${CMAKE_BINARY_DIR}/certs" CACHE INTERNAL "The lab's certificates")
@@ -26,6 +28,10 @@ set(QEVZUN_LAB_LINE_BREAK_CERT "${QEVZUN_LAB_CERT_DIR}/line-break.crt" CACHE INT
 set(QEVZUN_LAB_LINE_BREAK_KEY "${QEVZUN_LAB_CERT_DIR}/line-break.key" CACHE INTERNAL "Its key")
 set(QEVZUN_LAB_TLS_CERT "${QEVZUN_LAB_CERT_DIR}/tls-server.crt" CACHE INTERNAL "Lab TLS server certificate, PEM")
 set(QEVZUN_LAB_TLS_KEY "${QEVZUN_LAB_CERT_DIR}/tls-server.key" CACHE INTERNAL "Lab TLS server key, PEM")
+set(QEVZUN_LAB_TLS_UNTRUSTED_CERT "${QEVZUN_LAB_CERT_DIR}/tls-untrusted.crt" CACHE INTERNAL "Self-signed TLS server")
+set(QEVZUN_LAB_TLS_UNTRUSTED_KEY "${QEVZUN_LAB_CERT_DIR}/tls-untrusted.key" CACHE INTERNAL "Its key")
+set(QEVZUN_LAB_TLS_OTHERHOST_CERT "${QEVZUN_LAB_CERT_DIR}/tls-otherhost.crt" CACHE INTERNAL "TLS server, other host")
+set(QEVZUN_LAB_TLS_OTHERHOST_KEY "${QEVZUN_LAB_CERT_DIR}/tls-otherhost.key" CACHE INTERNAL "Its key")
 
 # The names are an input of their own: another signer name makes the signer
 # certificates anew (and so the signed packages).
@@ -45,6 +51,8 @@ add_custom_command(
          "${QEVZUN_LAB_TLS_CERT}" "${QEVZUN_LAB_TLS_KEY}"
          "${QEVZUN_LAB_IMPOSTOR_CERT}" "${QEVZUN_LAB_IMPOSTOR_KEY}"
          "${QEVZUN_LAB_LINE_BREAK_CERT}" "${QEVZUN_LAB_LINE_BREAK_KEY}"
+         "${QEVZUN_LAB_TLS_UNTRUSTED_CERT}" "${QEVZUN_LAB_TLS_UNTRUSTED_KEY}"
+         "${QEVZUN_LAB_TLS_OTHERHOST_CERT}" "${QEVZUN_LAB_TLS_OTHERHOST_KEY}"
   COMMAND bash "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}"
           "${QEVZUN_LAB_PACKAGE_SIGNER}" "${QEVZUN_LAB_WRONG_SIGNER}"
   DEPENDS "${PROJECT_SOURCE_DIR}/scripts/lab_certificates.sh" "${QEVZUN_LAB_CERT_DIR}/names.txt"

@@ -46,7 +46,8 @@ bool DecidedWithoutAsking(const std::string& uuid, int& code) {
 
 StateAnswer AskServer(const std::string& uuidText) {
     std::string objectName = kStateObjectPrefix + EscapeRequestPathText(uuidText);
-    return ReadStateAnswer(InternetGetData(g_statusServerHost, objectName, g_statusServerPort, kMaxStateAnswerBytes));
+    return ReadStateAnswer(InternetGetData(g_statusServerHost, objectName, g_statusServerPort, kMaxStateAnswerBytes,
+                                           g_statusServerSecure));
 }
 
 int CodeOf(const StateAnswer& answer) {

@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -42,8 +43,34 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNEC
 constexpr DWORD kPackageRequestFlags = kRequestFlags | INTERNET_FLAG_NO_CACHE_WRITE;
 const char* const kUserAgent = "QEV Agent";
 
+// Over HTTPS WinINet checks the server's certificate chain and name and fails
+// the request when either does not hold. No flag or option here ever relaxes
+// that: a server that cannot prove itself gets no request.
+DWORD WithTransport(DWORD requestFlags, bool secure) {
+    return secure ? requestFlags | INTERNET_FLAG_SECURE : requestFlags;
+}
+
+// Port 0 names the service's default, which for INTERNET_SERVICE_HTTP is 80
+// whatever the request flags say; over HTTPS it must be 443.
+INTERNET_PORT ServerPort(unsigned short port, bool secure) {
+    return port == 0 && secure ? INTERNET_DEFAULT_HTTPS_PORT : port;
+}
+
 void TraceFailure(const char* operation, const char* step, DWORD error) {
     DebugTrace("ZUN!%s Failed on %s, last error %d\n", operation, step, static_cast<int>(error));
+}
+
+// Whether the answer in hand still comes over HTTPS. A redirect that the
+// server answers with is followed inside HttpSendRequest, and not every WinINet
+// refuses one that leads to plain HTTP: an answer from there is none.
+// A URL that cannot be read counts as not secure.
+bool StillSecure(HINTERNET request) {
+    DWORD size = 0;
+    ::InternetQueryOptionA(request, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0 || size > 65536) return false;
+    std::vector<char> url(size + 1, '\0');
+    if (!::InternetQueryOptionA(request, INTERNET_OPTION_URL, url.data(), &size)) return false;
+    return ::_strnicmp(url.data(), "https://", 8) == 0;
 }
 
 // Without limits of its own WinINet may wait for a silent server for minutes
@@ -72,7 +99,7 @@ struct Transfer {
 
 // Connected-state check, open, connect, open request, send. Traces the failing step.
 bool SendRequest(const char* operation, const std::string& host, const std::string& objectName,
-                 unsigned short port, DWORD requestFlags, Transfer& transfer) {
+                 unsigned short port, bool secure, DWORD requestFlags, Transfer& transfer) {
     const WinInetApi& api = WinInet();
     if (!api.complete) {
         TraceFailure(operation, "InternetOpen", api.error);
@@ -89,14 +116,14 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
         return false;
     }
     LimitWaits(operation, transfer.internet.get());
-    transfer.connection.reset(api.connect(transfer.internet.get(), host.c_str(), port, nullptr, nullptr,
-                                                 INTERNET_SERVICE_HTTP, 0, 0));
+    transfer.connection.reset(api.connect(transfer.internet.get(), host.c_str(), ServerPort(port, secure), nullptr,
+                                          nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!transfer.connection) {
         TraceFailure(operation, "InternetConnect", ::GetLastError());
         return false;
     }
     transfer.request.reset(g_httpOpenRequest(transfer.connection.get(), "GET", objectName.c_str(), nullptr,
-                                            nullptr, nullptr, requestFlags, 0));
+                                            nullptr, nullptr, WithTransport(requestFlags, secure), 0));
     if (!transfer.request) {
         TraceFailure(operation, "HttpOpenRequest", ::GetLastError());
         return false;
@@ -104,6 +131,10 @@ bool SendRequest(const char* operation, const std::string& host, const std::stri
     LimitWaits(operation, transfer.request.get());
     if (!api.sendRequest(transfer.request.get(), nullptr, 0, nullptr, 0)) {
         TraceFailure(operation, "HttpSendRequest", ::GetLastError());
+        return false;
+    }
+    if (secure && !StillSecure(transfer.request.get())) {
+        TraceFailure(operation, "HttpsRedirect", ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR);
         return false;
     }
     return true;
@@ -152,12 +183,12 @@ void DebugTrace(const char* format, ...) {
 }
 
 std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port,
-                            std::size_t maxBodyBytes) {
+                            std::size_t maxBodyBytes, bool secure) {
     static const char* const kOperation = "InternetGetData";
     std::string body;
     bool tooLong = false;
     Transfer transfer;
-    if (SendRequest(kOperation, host, objectName, port, kRequestFlags, transfer)) {
+    if (SendRequest(kOperation, host, objectName, port, secure, kRequestFlags, transfer)) {
         ReadBody(kOperation, transfer.request.get(), kChunkSize, [&](const char* data, DWORD n) {
             if (n > maxBodyBytes - body.size()) {
                 tooLong = true;
@@ -176,7 +207,7 @@ std::string InternetGetData(const std::string& host, const std::string& objectNa
 }
 
 int InternetGetFile(const std::string& host, const std::string& objectName, const std::string& localPath,
-                    unsigned short port) {
+                    unsigned short port, bool secure) {
     static const char* const kOperation = "InternetGetFile";
     LogInfo("Download QEV from url:%s/%s", host.c_str(), objectName.c_str());
 
@@ -192,7 +223,7 @@ int InternetGetFile(const std::string& host, const std::string& objectName, cons
     bool complete = false;
     {
         Transfer transfer;
-        if (SendRequest(kOperation, host, objectName, port, kPackageRequestFlags, transfer) &&
+        if (SendRequest(kOperation, host, objectName, port, secure, kPackageRequestFlags, transfer) &&
             AnswerIsOk(kOperation, transfer.request.get())) {
             complete = ReadBody(kOperation, transfer.request.get(), kFileChunkSize, [&file](const char* data, DWORD n) {
                 DWORD written = 0;

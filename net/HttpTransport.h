@@ -13,20 +13,23 @@
 // The most InternetGetData keeps in memory unless its caller asks for less.
 constexpr std::size_t kMaxDataBodyBytes = 1048576;
 
+// secure: HTTPS, and port 0 is its default, 443; a certificate that the system
+// does not trust for host fails the request. Otherwise plain HTTP, port 0: 80.
+
 // The body as received; empty or partial when the transfer failed. The status
-// line is not examined: the body decides. port 0: the HTTP default, 80.
+// line is not examined: the body decides.
 // A body longer than maxBodyBytes is not read further and gives an empty
 // result: the program is a 32-bit process, and no cut-off prefix of an answer
 // may pass for the answer.
 std::string InternetGetData(const std::string& host, const std::string& objectName, unsigned short port = 0,
-                            std::size_t maxBodyBytes = kMaxDataBodyBytes);
+                            std::size_t maxBodyBytes = kMaxDataBodyBytes, bool secure = false);
 
 // Stores the body at localPath, as a new file (whatever was there is removed
 // first; a link, not what it leads to). 1 after a complete
 // transfer of a 200 answer, 0 otherwise; what arrived before a failure stays.
 // Only one chunk is ever in memory, whatever the size of the body.
 int InternetGetFile(const std::string& host, const std::string& objectName, const std::string& localPath,
-                    unsigned short port = 0);
+                    unsigned short port = 0, bool secure = false);
 
 // printf-style into the debugger output channel, at most 4095 characters; no line end added.
 void DebugTrace(const char* format, ...) QEVZUN_PRINTF(1, 2);

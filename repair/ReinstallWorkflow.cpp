@@ -117,7 +117,8 @@ const char* PackageForThisMachine() {
 // that handle, or an invalid handle. A package that cannot be held or fails
 // the check is deleted, so the next try starts anew.
 UniqueFileHandle DownloadVerifiedPackage(const char* serverPath, const std::string& packagePath) {
-    if (InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort) == 0) {
+    if (InternetGetFile(g_downloadServerHost, serverPath, packagePath, g_downloadServerPort,
+                        g_downloadServerSecure) == 0) {
         return UniqueFileHandle();
     }
     UniqueFileHandle package = HoldFileForChild(packagePath);

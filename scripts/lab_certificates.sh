@@ -13,6 +13,10 @@
 #                                        self-signed: no one trusts it
 #   line-break.crt, line-break.key       code signing, CN = <signer name>, a line
 #                                        break and what looks like a log line
+#   tls-untrusted.crt, tls-untrusted.key the same names, self-signed: no prefix
+#                                        trusts it
+#   tls-otherhost.crt, tls-otherhost.key TLS server issued by the lab CA for
+#                                        another host (DNS:other.invalid) only
 #
 # All but the impostor are issued by the lab CA; keys are unencrypted PEM (PKCS#8). A second
 # run with the same names keeps what is there, so packages signed before stay
@@ -59,7 +63,7 @@ if [ ! -s lab-ca.crt ] || [ ! -s lab-ca.key ]; then
         -addext "keyUsage=critical,keyCertSign,cRLSign" \
         -addext "subjectKeyIdentifier=hash" \
         -out lab-ca.crt
-    rm -f signer.name wrong-signer.name tls-server.name
+    rm -f signer.name wrong-signer.name tls-server.name tls-otherhost.name
 fi
 openssl x509 -in lab-ca.crt -outform DER -out lab-ca.cer
 
@@ -84,4 +88,21 @@ if ! current impostor "$SIGNER"; then
         -out impostor.crt
     printf '%s' "$SIGNER" >impostor.name
 fi
+
+# The two certificates a client must refuse: one that no trusted CA issued,
+# and one that the trusted CA issued for a name other than the one dialled.
+if [ ! -s tls-untrusted.crt ] || [ ! -s tls-untrusted.key ]; then
+    new_key tls-untrusted.key
+    openssl req -new -x509 -key tls-untrusted.key -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=localhost" \
+        -addext "basicConstraints=critical,CA:FALSE" \
+        -addext "extendedKeyUsage=serverAuth" \
+        -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
+        -out tls-untrusted.crt
+fi
+current tls-otherhost other.invalid || issue tls-otherhost other.invalid "basicConstraints=critical,CA:FALSE
+keyUsage=critical,digitalSignature,keyEncipherment
+extendedKeyUsage=serverAuth
+subjectAltName=DNS:other.invalid
+subjectKeyIdentifier=hash
+authorityKeyIdentifier=keyid"
 touch lab-certificates.stamp

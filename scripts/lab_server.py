@@ -13,9 +13,20 @@ Download server: GET /download/qev/qev64.msi and /download/qev/qev32.msi
     refuses them.
 Control:         GET /scenario/<name>  makes <name> the active scenario (fresh
                                        counters) and answers its JSON
-                 GET /requests         what the two servers were asked since
+                 GET /requests         what the two servers were asked since,
+                                       " https" after what came over TLS
                  GET /quit             ends the servers
 Scenarios live in scripts/lab_scenarios.json.
+
+With --secure-status-port and --secure-download-port the same two servers
+answer over TLS there as well (same scenario, same counters). They show the
+lab's server certificate (--tls-cert, --tls-key: PEM, issued by the lab CA
+that the lab's prefixes trust), or what the scenario's "tls" names for that
+server: "untrusted", a self-signed certificate for the same names
+(--untrusted-cert, --untrusted-key), or "otherhost", one the lab CA issued
+for another host (--otherhost-cert, --otherhost-key). With the scenario's
+"redirect_to_http" the TLS status server answers every request with a
+redirect to the same path on the plain status server.
 
 Bounded: the servers end after --max-seconds, on /quit, or as soon as the
 process given by --watch-pid is gone, whichever comes first.
@@ -25,6 +36,7 @@ import http.server
 import json
 import os
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -35,13 +47,43 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
+class TlsServer(Server):
+    """The TLS handshake happens on the connection's own thread, with the
+    certificate that choose(kind) names at that moment."""
+
+    def __init__(self, address, handler, kind, choose):
+        super().__init__(address, handler)
+        self.kind = kind
+        self.choose = choose
+
+    def finish_request(self, request, client_address):
+        request.settimeout(30)  # a client that never finishes the handshake
+        try:
+            conn = self.choose(self.kind).wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError):
+            return  # the client refused the certificate, or went away
+        try:
+            super().finish_request(conn, client_address)
+        finally:
+            conn.close()
+
+
+def tls_context(cert, key):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    return context
+
+
 class Lab:
-    def __init__(self, scenarios, packages, status_port):
+    def __init__(self, scenarios, packages, status_port, secure_status_port=None, contexts=None):
         self.lock = threading.Lock()
         self.scenarios = scenarios
         self.packages = packages
         self.status_port = status_port
+        self.secure_status_port = secure_status_port
+        self.contexts = contexts or {}
         self.status_server = None
+        self.secure_status_server = None
         self.done = threading.Event()
         self.activate("oldversion")
 
@@ -59,10 +101,22 @@ class Lab:
     def set_status_listening(self, listening):
         if listening and self.status_server is None:
             self.status_server = serve(self.status_port, self.status_handler())
+            if self.secure_status_port:
+                self.secure_status_server = serve_tls(self.secure_status_port, self.status_handler(), "status",
+                                                      self.context_for)
         elif not listening and self.status_server is not None:
-            self.status_server.shutdown()
-            self.status_server.server_close()
+            for server in (self.status_server, self.secure_status_server):
+                if server is not None:
+                    server.shutdown()
+                    server.server_close()
             self.status_server = None
+            self.secure_status_server = None
+
+    def context_for(self, kind):
+        """The certificate the scenario has the TLS server of kind show."""
+        with self.lock:
+            which = self.scenario.get("tls", {}).get(kind, "lab")
+        return self.contexts[which]
 
     def record(self, line):
         with self.lock:
@@ -87,7 +141,11 @@ class Lab:
 
         class Status(Handler):
             def do_GET(self):
-                lab.record("status " + self.path)
+                lab.record("status " + self.path + self.transport())
+                if self.transport() and lab.scenario.get("redirect_to_http"):
+                    host = self.headers.get("Host", "localhost").split(":")[0]
+                    location = "http://%s:%d%s" % (host, lab.status_port, self.path)
+                    return self.reply(302, b"", "text/plain", [("Location", location)])
                 prefix = "/aapi/v1/zun/agentState/"
                 state = lab.next_state(self.path[len(prefix):]) if self.path.startswith(prefix) else None
                 if state is None:
@@ -102,7 +160,7 @@ class Lab:
 
         class Download(Handler):
             def do_GET(self):
-                lab.record("download " + self.path)
+                lab.record("download " + self.path + self.transport())
                 name = self.path[len("/download/qev/"):]
                 # A scenario may serve one of the wrongly signed variants
                 # that lie beside the signed packages.
@@ -126,6 +184,9 @@ class Lab:
                     name = self.path[len("/scenario/"):]
                     if name not in lab.scenarios["scenarios"]:
                         return self.reply(404, b"unknown scenario", "text/plain")
+                    missing = set(lab.scenarios["scenarios"][name].get("tls", {}).values()) - set(lab.contexts)
+                    if missing:
+                        return self.reply(500, ("no certificate " + ", ".join(sorted(missing))).encode(), "text/plain")
                     return self.reply(200, json.dumps(lab.activate(name)).encode(), "application/json")
                 if self.path == "/requests":
                     with lab.lock:
@@ -146,18 +207,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def reply(self, code, body, kind):
+    def transport(self):
+        return " https" if isinstance(self.connection, ssl.SSLSocket) else ""
+
+    def reply(self, code, body, kind, headers=()):
         self.send_response(code)
+        for name, value in headers:
+            self.send_header(name, value)
         self.send_header("Content-Type", kind)
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
 
 
-def serve(port, handler):
-    server = Server(("127.0.0.1", port), handler)
+def start(server):
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
+
+
+def serve(port, handler):
+    return start(Server(("127.0.0.1", port), handler))
+
+
+def serve_tls(port, handler, kind, choose):
+    return start(TlsServer(("127.0.0.1", port), handler, kind, choose))
 
 
 def main():
@@ -168,15 +241,36 @@ def main():
     ap.add_argument("--status-port", type=int, required=True)
     ap.add_argument("--download-port", type=int, required=True)
     ap.add_argument("--control-port", type=int, required=True)
+    ap.add_argument("--secure-status-port", type=int)
+    ap.add_argument("--secure-download-port", type=int)
+    ap.add_argument("--tls-cert")
+    ap.add_argument("--tls-key")
+    ap.add_argument("--untrusted-cert")
+    ap.add_argument("--untrusted-key")
+    ap.add_argument("--otherhost-cert")
+    ap.add_argument("--otherhost-key")
     ap.add_argument("--max-seconds", type=float, default=1800)
     ap.add_argument("--watch-pid", type=int)
     ap.add_argument("--ready-file")
     args = ap.parse_args()
 
+    secure = bool(args.secure_status_port or args.secure_download_port)
+    if secure and not (args.secure_status_port and args.secure_download_port and args.tls_cert and args.tls_key):
+        ap.error("the TLS servers need both secure ports, --tls-cert and --tls-key")
+    contexts = {}
+    if secure:
+        contexts["lab"] = tls_context(args.tls_cert, args.tls_key)
+        for name, cert, key in (("untrusted", args.untrusted_cert, args.untrusted_key),
+                                ("otherhost", args.otherhost_cert, args.otherhost_key)):
+            if cert and key:
+                contexts[name] = tls_context(cert, key)
+
     with open(args.scenarios, encoding="utf-8") as f:
-        lab = Lab(json.load(f), args.packages, args.status_port)
+        lab = Lab(json.load(f), args.packages, args.status_port, args.secure_status_port, contexts)
     lab.activate(args.scenario)
     servers = [serve(args.download_port, lab.download_handler()), serve(args.control_port, lab.control_handler())]
+    if secure:
+        servers.append(serve_tls(args.secure_download_port, lab.download_handler(), "download", lab.context_for))
     if args.ready_file:
         with open(args.ready_file, "w") as f:
             f.write(str(os.getpid()))

@@ -3,7 +3,8 @@
 # agent into the lab's own Wine prefix (build/lab/wineprefix), starts the
 # loopback status and download servers, and opens QEVZUN.
 #
-#   bash scripts/run.sh [scenario]   default: oldversion (the typical road)
+#   bash scripts/run.sh [scenario]   default: oldversion (the typical road;
+#                                    "secure" is the same road over HTTPS)
 #   bash scripts/run.sh --list       the scenarios (scripts/lab_scenarios.json)
 #
 # On the user's display the tool waits for the user. Without a display it runs
@@ -34,7 +35,13 @@ HEADLESS=""
 export QEVZUN_WINEPREFIX="$ROOT/build/lab/wineprefix"
 WINE="$ROOT/build/wine-run.sh"
 LAB_EXE="$ROOT/build/tests/qevzun_lab/qevzun_lab.exe"
-TOOL="$ROOT/build/lab/bin/QEVZUN.exe"
+# A secure scenario runs the lab's HTTPS build, beside its own log.
+TOOL_DIR="$ROOT/build/lab/bin"
+if python3 -c 'import json,sys; sys.exit(not json.load(open(sys.argv[1]))["scenarios"][sys.argv[2]].get("secure"))' \
+        "$SCENARIOS" "$SCENARIO"; then
+    TOOL_DIR="$ROOT/build/lab/secure/bin"
+fi
+TOOL="$TOOL_DIR/QEVZUN.exe"
 windows_path() { echo "Z:$1" | tr '/' '\\'; }
 
 finish() {
@@ -45,7 +52,7 @@ finish() {
 }
 trap finish EXIT
 QEVZUN_LAB_WATCH_PID=$$ "$ROOT/build/lab/lab-server.sh" start "$SCENARIO"
-rm -f "$ROOT"/build/lab/bin/QEVZUNLOG.log*
+rm -f "$TOOL_DIR"/QEVZUNLOG.log*
 
 if [ -z "$HEADLESS" ]; then
     "$WINE" "$LAB_EXE" prepare "$SCENARIO"
@@ -63,7 +70,7 @@ for picture in "$OUT"/bmp/*.bmp; do
 done
 [ -f "$OUT/bmp/tour.txt" ] && mv "$OUT/bmp/tour.txt" "$OUT/tour.txt"
 rm -rf "$OUT/bmp"
-cp "$ROOT"/build/lab/bin/QEVZUNLOG.log "$OUT/" 2>/dev/null || true
+cp "$TOOL_DIR"/QEVZUNLOG.log "$OUT/" 2>/dev/null || true
 echo "pictures, log and story of the run: $OUT"
 ls "$OUT"
 exit "$status"

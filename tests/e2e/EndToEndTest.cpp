@@ -1,6 +1,7 @@
 // The whole tool on the lab: the real program (lab build: lab ports, short
-// poll pause), a simulated agent with real services, the real uninstall
-// script host and Windows Installer, and the loopback lab servers.
+// poll pause; over HTTPS where the scenario says so), a simulated agent with
+// real services, the real uninstall script host and Windows Installer, and
+// the loopback lab servers.
 #include "app/BuildConfig.h"
 #include "res/resource.h"
 #include "tests/lab/Lab.h"
@@ -60,7 +61,8 @@ protected:
     void TearDown() override { Lab::RemoveAgent(); }
 
     // The scenario on the lab servers and the agent in its state; then the
-    // program, started as the user starts it, with its main window up.
+    // program the scenario names, started as the user starts it, with its
+    // main window up.
     HWND Open(const std::string& scenario) {
         Lab::Scenario chosen;
         std::string error;
@@ -68,8 +70,9 @@ protected:
             ADD_FAILURE() << error;
             return nullptr;
         }
-        if (!m_program.Start()) {
-            ADD_FAILURE() << "cannot start " << LabProgram::Path();
+        m_log = LogCapture(LabProgram::LogPath(chosen.secure));
+        if (!m_program.Start(chosen.secure)) {
+            ADD_FAILURE() << "cannot start " << LabProgram::Path(chosen.secure);
             return nullptr;
         }
         HWND main = m_program.WaitForMainWindow();
@@ -107,10 +110,21 @@ protected:
     LabProgram m_program;
 };
 
-TEST_F(EndToEnd, AnOldAgentIsReinstalledAndReportedActive) {
-    HWND main = Open("oldversion");
+// The typical road, over plain HTTP and over HTTPS with the lab's certificate.
+struct RoadCase {
+    const char* scenario;
+    const char* host;       // the lab servers' name in the program of the scenario
+    const char* transport;  // what the lab servers note after a request that came over TLS
+};
+void PrintTo(const RoadCase& c, std::ostream* os) { *os << c.scenario; }
+
+class EndToEndRoad : public EndToEnd, public ::testing::WithParamInterface<RoadCase> {};
+
+TEST_P(EndToEndRoad, AnOldAgentIsReinstalledAndReportedActive) {
+    const std::string transport = GetParam().transport;
+    HWND main = Open(GetParam().scenario);
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), L"Old Version");
+    ASSERT_EQ(ControlText(main, IDC_STATUS_TEXT), L"Old Version");
     EXPECT_TRUE(ItemShown(main, IDC_REINSTALL_HINT));
     EXPECT_EQ(ControlText(main, IDOK), L"Install");
     const std::wstring version = ControlText(main, IDC_VERSION);
@@ -156,18 +170,27 @@ TEST_F(EndToEnd, AnOldAgentIsReinstalledAndReportedActive) {
     ExpectActiveAndComplete(main);
 
     const std::vector<std::string> requests = Lab::ServerRequests();
-    EXPECT_TRUE(InOrder(requests, {"status /aapi/v1/zun/agentState/" + std::string(FakeAgentPackage::kUuid),
-                                   ThisSystemsPackage(), "status /aapi/v1/zun/agentState/"}));
+    EXPECT_TRUE(InOrder(requests, {"status /aapi/v1/zun/agentState/" + std::string(FakeAgentPackage::kUuid) + transport,
+                                   ThisSystemsPackage() + transport, "status /aapi/v1/zun/agentState/"}));
     EXPECT_EQ(CountOf(requests, "download "), 1);
+    // Every request of the road went the one way.
+    EXPECT_EQ(CountOf(requests, " https"), transport.empty() ? 0 : static_cast<int>(requests.size()));
 
     EXPECT_TRUE(InOrder(m_log.Lines(),
                         {"QEV Agent Version:3.5.12.1(The latest version is 3.6.0.1), UUID:" + std::string(FakeAgentPackage::kUuid) +
                              ", Status:Old Version",
                          "CheckIsSQLite3", "Excute del /Q",
-                         "Download QEV from url:127.0.0.1/download/qev/qev",
+                         "Download QEV from url:" + std::string(GetParam().host) + "/download/qev/qev",
                          std::string("is signed by \"") + g_packageSigner + "\"", "Times:1, Response:",
                          "\"state\":\"NORMAL\""}));
 }
+
+const RoadCase kRoads[] = {{"oldversion", "127.0.0.1", ""}, {"secure", "localhost", " https"}};
+
+INSTANTIATE_TEST_SUITE_P(Lab, EndToEndRoad, ::testing::ValuesIn(kRoads),
+                         [](const ::testing::TestParamInfo<RoadCase>& info) {
+                             return std::string(info.param.scenario);
+                         });
 
 TEST_F(EndToEnd, AnInactiveAgentsServicesAreRepaired) {
     HWND main = Open("inactive");
@@ -220,10 +243,12 @@ TEST_F(EndToEnd, AFailedRepairOffersTheReinstallWhichTellsTheMainDialog) {
     ExpectActiveAndComplete(main);
 }
 
-// The download server refuses the package, or serves one that another
-// publisher signed: either way three tries fail and nothing is installed.
+// The download server refuses the package, serves one that another
+// publisher signed, or shows a certificate that names another host (and is
+// never even asked): either way three tries fail and nothing is installed.
 struct FailedDownloadCase {
     const char* scenario;
+    int packageRequests;
     const char* logged;  // once per try
 };
 void PrintTo(const FailedDownloadCase& c, std::ostream* os) { *os << c.scenario; }
@@ -253,21 +278,27 @@ TEST_P(EndToEndFailedDownload, EndsTheReinstallAndTheAcknowledgementEndsTheProgr
     Press(progress, IDC_INSTALL);
     ASSERT_TRUE(m_program.Ended(30000));
     EXPECT_EQ(m_program.ExitCode(), 0u);
-    EXPECT_EQ(CountOf(Lab::ServerRequests(), ThisSystemsPackage()), 3);
+    EXPECT_EQ(CountOf(Lab::ServerRequests(), ThisSystemsPackage()), GetParam().packageRequests);
     EXPECT_EQ(CountOf(m_log.Lines(), GetParam().logged), 3) << m_log.Dump();
     EXPECT_TRUE(m_log.Contains("Fail to download QEV installation package!"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lab, EndToEndFailedDownload,
-    ::testing::Values(FailedDownloadCase{"refused", "Download QEV from url:127.0.0.1/download/qev/qev"},
-                      FailedDownloadCase{"wrongpublisher", "is signed by \"" QEVZUN_LAB_WRONG_SIGNER "\", not by"}),
-    [](const auto& info) { return std::string(info.param.scenario); });
+const FailedDownloadCase kFailedDownloads[] = {
+    {"refused", 3, "Download QEV from url:127.0.0.1/download/qev/qev"},
+    {"wrongpublisher", 3, "is signed by \"" QEVZUN_LAB_WRONG_SIGNER "\", not by"},
+    {"otherhostdownload", 0, "Download QEV from url:localhost/download/qev/qev"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lab, EndToEndFailedDownload, ::testing::ValuesIn(kFailedDownloads),
+                         [](const ::testing::TestParamInfo<FailedDownloadCase>& info) {
+                             return std::string(info.param.scenario);
+                         });
 
 struct OpeningCase {
     const char* scenario;
     const wchar_t* status;
-    const char* logged;  // the summary line's status word
+    const char* logged;   // the summary line's status word
+    int stateRequests;    // what reached the status server; -1: as the platform decides
 };
 
 void PrintTo(const OpeningCase& c, std::ostream* os) { *os << c.scenario; }
@@ -281,15 +312,23 @@ TEST_P(EndToEndOpening, ShowsTheStatusAndClosesOnRequest) {
     EXPECT_EQ(ControlText(main, IDC_STATUS_TEXT), c.status);
     ASSERT_TRUE(WaitFor([&] { return m_log.Contains("QEV Agent Version:"); }, 5000));
     EXPECT_TRUE(m_log.Contains(std::string(", Status:") + c.logged)) << m_log.Dump();
+    if (c.stateRequests >= 0) {
+        EXPECT_EQ(CountOf(Lab::ServerRequests(), "status "), c.stateRequests);
+    }
     ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(m_program.Ended(30000));
     EXPECT_EQ(m_program.ExitCode(), 0u);
 }
 
 const OpeningCase kOpenings[] = {
-    {"unreachable", L"Inactive", "Inactive"},
-    {"notinstalled", L"Not installed", "Not installed"},
-    {"active", L"Active", "Active"},
+    {"unreachable", L"Inactive", "Inactive", 0},
+    {"notinstalled", L"Not installed", "Not installed", 0},
+    {"active", L"Active", "Active", 1},
+    // A status server that cannot prove itself gets no request: no answer.
+    {"untrustedstatus", L"Inactive", "Inactive", 0},
+    // A secure answer never comes from plain HTTP, not even by the server's
+    // own redirect (which some WinINets refuse and others follow).
+    {"httpsdowngrade", L"Inactive", "Inactive", -1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lab, EndToEndOpening, ::testing::ValuesIn(kOpenings),

@@ -46,6 +46,7 @@ bool Activate(const std::string& name, Scenario& scenario, std::string& error) {
     scenario.name = name;
     scenario.agent = root["agent"].asString();
     scenario.description = root["description"].isString() ? root["description"].asString() : "";
+    scenario.secure = root["secure"].isBool() && root["secure"].asBool();
     return true;
 }
 

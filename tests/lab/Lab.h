@@ -12,6 +12,7 @@ struct Scenario {
     std::string name;
     std::string agent;  // old, active, inactive or absent
     std::string description;
+    bool secure = false;  // the program of the scenario talks HTTPS to both servers
 };
 
 // Makes the named scenario the lab servers' active one, with fresh counters.

@@ -26,8 +26,7 @@ int Usage() {
     return 2;
 }
 
-bool Prepare(const std::string& name) {
-    Lab::Scenario scenario;
+bool Prepare(const std::string& name, Lab::Scenario& scenario) {
     std::string error;
     if (!Lab::Prepare(name, scenario, error)) {
         std::fprintf(stderr, "lab: %s\n", error.c_str());
@@ -69,13 +68,15 @@ void ActOn(HWND window, const char* kind) {
 
 int Tour(const std::string& name, const std::string& directory) {
     LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
-    if (!Prepare(name)) return 1;
+    Lab::Scenario scenario;
+    if (!Prepare(name, scenario)) return 1;
     ::CreateDirectoryA(directory.c_str(), nullptr);
     std::ofstream story(directory + "\\tour.txt", std::ios::binary);
 
     LabProgram program;
-    if (!program.Start()) {
-        std::fprintf(stderr, "lab: %s could not be started (%lu)\n", LabProgram::Path().c_str(), ::GetLastError());
+    if (!program.Start(scenario.secure)) {
+        std::fprintf(stderr, "lab: %s could not be started (%lu)\n", LabProgram::Path(scenario.secure).c_str(),
+                     ::GetLastError());
         return 1;
     }
     const DWORD kSettleMs = 400;     // a picture once the window stops changing
@@ -127,7 +128,8 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "prepare" && argc >= 3) {
         if (argc >= 4 && std::strcmp(argv[3], "--unmanaged") == 0) LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
-        return Prepare(argv[2]) ? 0 : 1;
+        Lab::Scenario scenario;
+        return Prepare(argv[2], scenario) ? 0 : 1;
     }
     if (command == "tour" && argc >= 4) return Tour(argv[2], argv[3]);
     if (command == "reset") {

@@ -7,15 +7,15 @@
 
 #include <commctrl.h>
 
-std::string LabProgram::Path() { return QEVZUN_LAB_PROGRAM; }
+std::string LabProgram::Path(bool secure) { return secure ? QEVZUN_LAB_SECURE_PROGRAM : QEVZUN_LAB_PROGRAM; }
 
-std::string LabProgram::LogPath() {
-    const std::string program = Path();
+std::string LabProgram::LogPath(bool secure) {
+    const std::string program = Path(secure);
     return program.substr(0, program.find_last_of('\\')) + "\\QEVZUNLOG.log";
 }
 
-bool LabProgram::Start() {
-    m_process = std::make_unique<ProgramProcess>("\"" + Path() + "\"");
+bool LabProgram::Start(bool secure) {
+    m_process = std::make_unique<ProgramProcess>("\"" + Path(secure) + "\"");
     return m_process->Started();
 }
 

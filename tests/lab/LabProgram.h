@@ -1,6 +1,7 @@
 #pragma once
 // The lab's copy of the program (built with the lab's ports and a short poll
 // pause), started as a user starts it, and its windows as a user sees them.
+// secure: the copy that talks HTTPS to both lab servers, on their secure ports.
 #include "tests/support/ProgramProcess.h"
 
 #include <windows.h>
@@ -11,10 +12,10 @@
 
 class LabProgram {
 public:
-    static std::string Path();     // ...\lab\bin\QEVZUN.exe in the build tree
-    static std::string LogPath();  // its log file, beside it
+    static std::string Path(bool secure = false);     // ...\lab\bin\QEVZUN.exe in the build tree
+    static std::string LogPath(bool secure = false);  // its log file, beside it
 
-    bool Start();  // the program ends with this object if it still runs
+    bool Start(bool secure = false);  // the program ends with this object if it still runs
     bool Ended(DWORD timeoutMs) const;
     DWORD ExitCode() const;
 

@@ -139,6 +139,76 @@ TEST_F(TransportTest, EveryFetchGoesToTheServerWithoutCacheAndWithKeepAlive) {
     EXPECT_EQ(g_openRequests[2].flags, 0x80400000u | INTERNET_FLAG_NO_CACHE_WRITE);
 }
 
+// What a request would go to and how, taken where the request is opened; the
+// request then goes no further, so nothing needs to listen on 443.
+struct OpenedRequest {
+    std::string url;
+    DWORD flags = 0;
+    DWORD securityFlags = 0;
+};
+std::vector<OpenedRequest> g_opened;
+HINTERNET WINAPI OpenAndStop(HINTERNET connection, LPCSTR verb, LPCSTR object, LPCSTR version, LPCSTR referrer,
+                             LPCSTR* acceptTypes, DWORD flags, DWORD_PTR context) {
+    HINTERNET request = ::HttpOpenRequestA(connection, verb, object, version, referrer, acceptTypes, flags, context);
+    OpenedRequest opened;
+    opened.flags = flags;
+    if (request != nullptr) {
+        char url[512] = {};
+        DWORD size = sizeof(url);
+        if (::InternetQueryOptionA(request, INTERNET_OPTION_URL, url, &size)) opened.url = url;
+        size = sizeof(opened.securityFlags);
+        ::InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &opened.securityFlags, &size);
+        ::InternetCloseHandle(request);
+    }
+    g_opened.push_back(opened);
+    ::SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
+    return nullptr;
+}
+
+struct TransportCase {
+    const char* name;
+    bool secure;
+    unsigned short port;
+    const char* url;  // where both operations go
+};
+void PrintTo(const TransportCase& c, std::ostream* os) { *os << c.name; }
+
+class TransportChoiceTest : public TransportTest, public ::testing::WithParamInterface<TransportCase> {};
+
+TEST_P(TransportChoiceTest, SecureAddsTheSecureFlagAndMakesPortZero443AndNeverRelaxesTheCertificateCheck) {
+    const TransportCase& c = GetParam();
+    g_opened.clear();
+    g_httpOpenRequest = &OpenAndStop;
+
+    EXPECT_EQ(InternetGetData(kHost, kPackageObject, c.port, kMaxDataBodyBytes, c.secure), "");
+    EXPECT_EQ(InternetGetFile(kHost, kPackageObject, m_package, c.port, c.secure), 0);
+
+    const DWORD secureFlag = c.secure ? INTERNET_FLAG_SECURE : 0;
+    ASSERT_EQ(g_opened.size(), 2u);
+    EXPECT_EQ(g_opened[0].flags, 0x80400000u | secureFlag);
+    EXPECT_EQ(g_opened[1].flags, 0x80400000u | INTERNET_FLAG_NO_CACHE_WRITE | secureFlag);
+    for (const OpenedRequest& opened : g_opened) {
+        EXPECT_EQ(opened.url, c.url);
+        const DWORD relaxing = INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
+                               INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+        EXPECT_EQ(opened.flags & relaxing, 0u);
+        const DWORD ignoring = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION |
+                               SECURITY_FLAG_IGNORE_WRONG_USAGE | SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                               SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+        EXPECT_EQ(opened.securityFlags & ignoring, 0u);
+    }
+    EXPECT_EQ(m_server.RequestCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transports, TransportChoiceTest,
+    ::testing::Values(
+        TransportCase{"plain_default_port", false, 0, "http://127.0.0.1/download/qev/qev64.msi"},
+        TransportCase{"plain_given_port", false, 58443, "http://127.0.0.1:58443/download/qev/qev64.msi"},
+        TransportCase{"secure_default_port", true, 0, "https://127.0.0.1/download/qev/qev64.msi"},
+        TransportCase{"secure_given_port", true, 58443, "https://127.0.0.1:58443/download/qev/qev64.msi"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // WinINet keeps what it reads in the user's URL cache unless told not to: a
 // downloaded installer would stay there as a second copy.
 TEST_F(TransportTest, ADownloadedPackageLeavesNoCopyInTheUrlCache) {
