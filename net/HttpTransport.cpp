@@ -66,10 +66,10 @@ void TraceFailure(const char* operation, const char* step, DWORD error) {
 // A URL that cannot be read counts as not secure.
 bool StillSecure(HINTERNET request) {
     DWORD size = 0;
-    ::InternetQueryOptionA(request, INTERNET_OPTION_URL, nullptr, &size);
+    WinInet().queryOption(request, INTERNET_OPTION_URL, nullptr, &size);
     if (size == 0 || size > 65536) return false;
     std::vector<char> url(size + 1, '\0');
-    if (!::InternetQueryOptionA(request, INTERNET_OPTION_URL, url.data(), &size)) return false;
+    if (!WinInet().queryOption(request, INTERNET_OPTION_URL, url.data(), &size)) return false;
     return ::_strnicmp(url.data(), "https://", 8) == 0;
 }
 

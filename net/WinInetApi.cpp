@@ -18,6 +18,7 @@ WinInetApi Bind() {
                        library.Bind(api.queryInfo, "HttpQueryInfoA") &&
                        library.Bind(api.readFile, "InternetReadFile") &&
                        library.Bind(api.setOption, "InternetSetOptionA") &&
+                       library.Bind(api.queryOption, "InternetQueryOptionA") &&
                        library.Bind(api.closeHandle, "InternetCloseHandle");
     api.complete = found;
     api.error = found ? 0 : ERROR_PROC_NOT_FOUND;

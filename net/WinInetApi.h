@@ -15,6 +15,7 @@ struct WinInetApi {
     decltype(&::HttpQueryInfoA) queryInfo = nullptr;
     decltype(&::InternetReadFile) readFile = nullptr;
     decltype(&::InternetSetOptionA) setOption = nullptr;
+    decltype(&::InternetQueryOptionA) queryOption = nullptr;
     decltype(&::InternetCloseHandle) closeHandle = nullptr;
     // False when the library or one of the entries is missing; error then
     // tells why, and no entry is used.
