@@ -1,6 +1,7 @@
 # Tests run the real Windows binaries under Wine, in a private prefix inside the
 # build tree (never ~/.wine). The wrapper creates the prefix on first use.
 set(QEVZUN_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Private Wine prefix for the tests")
+set(QEVZUN_WINE_PREFIX_SETUP "${PROJECT_SOURCE_DIR}/cmake/wine-prefix.reg")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in" "${CMAKE_BINARY_DIR}/wine-run.sh"
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE

@@ -28,9 +28,12 @@ PACKAGES=(
     wine wine64 wine64-preloader wine32:i386 wine32-preloader:i386
     xvfb xauth x11-utils xdotool imagemagick
     wixl googletest
-    # A CJK font for Wine to fall back on, so that pictures of the Chinese
-    # dialogs (scripts/screenshots.sh) show characters instead of boxes.
-    fonts-wqy-microhei
+    # Fonts with the measures of the Windows ones the dialogs ask for: Wine's
+    # Tahoma (for "MS Shell Dlg"), Arial and Times by their metric-compatible
+    # Liberation twins, and a CJK font that the Chinese faces and the font
+    # links of the Latin ones fall back on (cmake/wine-prefix.reg), so that
+    # texts measure and show as on Windows, without boxes.
+    fonts-wine fonts-liberation fonts-wqy-microhei
 )
 
 missing_packages() {

@@ -1,5 +1,5 @@
 // The lab's own program, run in the lab's Wine prefix by scripts/run.sh:
-//   qevzun_lab prepare <scenario> [--unmanaged]  simulated agent for the scenario
+//   qevzun_lab prepare <scenario>               simulated agent for the scenario
 //   qevzun_lab tour <scenario> <directory>      prepare, then run the tool to its
 //                                                end as a user would, with a
 //                                                picture of every stage
@@ -10,7 +10,6 @@
 #include "tests/lab/LabProgram.h"
 #include "tests/support/DialogState.h"
 #include "tests/support/ScreenCapture.h"
-#include "tests/support/UnmanagedWindows.h"
 
 #include <windows.h>
 
@@ -22,7 +21,7 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: qevzun_lab prepare <scenario> [--unmanaged] | tour <scenario> <directory> | reset\n");
+    std::fprintf(stderr, "usage: qevzun_lab prepare <scenario> | tour <scenario> <directory> | reset\n");
     return 2;
 }
 
@@ -68,7 +67,6 @@ void ActOn(HWND window, const char* kind) {
 }
 
 int Tour(const std::string& name, const std::string& directory) {
-    LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
     if (!Prepare(name)) return 1;
     ::CreateDirectoryA(directory.c_str(), nullptr);
     std::ofstream story(directory + "\\tour.txt", std::ios::binary);
@@ -126,7 +124,6 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
     if (command == "prepare" && argc >= 3) {
-        if (argc >= 4 && std::strcmp(argv[3], "--unmanaged") == 0) LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
         return Prepare(argv[2]) ? 0 : 1;
     }
     if (command == "tour" && argc >= 4) return Tour(argv[2], argv[3]);
