@@ -1,6 +1,7 @@
 #pragma once
 // The lab's copy of the program (built with the lab's ports and a short poll
 // pause), started as a user starts it, and its windows as a user sees them.
+#include "tests/lab/WindowDescription.h"
 #include "tests/support/ProgramProcess.h"
 
 #include <windows.h>
@@ -32,10 +33,3 @@ public:
 private:
     std::unique_ptr<ProgramProcess> m_process;
 };
-
-// A window's text, or a dialog control's, also when it belongs to another process.
-std::wstring TextOf(HWND window);
-std::wstring ControlText(HWND dialog, int id);
-
-// What a window and its controls show, in one line: for comparing and for logs.
-std::wstring DescribeWindow(HWND window);
