@@ -119,7 +119,9 @@ Template ProgressDialog(bool zh) {
     return {zh ? "ProgressChinese" : "ProgressEnglish", IDD_PROCESS_STATUS, zh ? kChinese : kEnglish, L"QEVZUN", 211,
             96, kModal, 0, 8,
             {
-                {IDC_STAGE_TEXT, kCentred, L"Static", 33, 24, 145, 31},
+                // 33 units high instead of 31, for the four lines of the
+                // longest stage text.
+                {IDC_STAGE_TEXT, kCentred, L"Static", 33, 24, 145, 33},
                 {IDC_PROGRESS, kProgressBar, L"", 33, 48, 145, 14},
                 {IDC_INSTALL, kHiddenButton, zh ? L"一键安装" : L"Install", 79, 61, 50, 14},
                 // 10 units high instead of 8, for one line of its 10-point face.

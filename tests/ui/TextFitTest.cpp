@@ -1,16 +1,70 @@
 // Every label and button text of the three dialogs fits its control, in the
-// font the control draws with, in every state the dialog can show: a text
-// that does not fit is cut off on screen without any other sign.
+// font the control draws with, in every state the dialog can show, and every
+// character of it has a glyph there: a text that does not fit is cut off on
+// screen, and a missing glyph shows as an empty box, without any other sign.
 #include "tests/ui/MainDialogFixture.h"
 #include "tests/ui/ProgressDialogFixture.h"
 
 #include "inspect/TextConversion.h"
 
+#include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The pixels of one character drawn alone in the font, or of the font's
+// glyph 0, the box it draws for a character it has no glyph for.
+std::vector<std::uint32_t> Drawn(HDC dc, wchar_t character, bool missingGlyph = false) {
+    constexpr int kSide = 64;
+    void* bits = nullptr;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kSide;
+    info.bmiHeader.biHeight = -kSide;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HBITMAP canvas = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (canvas == nullptr) return {};
+    HGDIOBJ previous = ::SelectObject(dc, canvas);
+    RECT all = {0, 0, kSide, kSide};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::SetBkMode(dc, TRANSPARENT);
+    if (missingGlyph) {
+        const WORD glyph = 0;
+        ::ExtTextOutW(dc, 0, 0, ETO_GLYPH_INDEX, nullptr, reinterpret_cast<const wchar_t*>(&glyph), 1, nullptr);
+    } else {
+        ::ExtTextOutW(dc, 0, 0, 0, nullptr, &character, 1, nullptr);
+    }
+    ::GdiFlush();
+    std::vector<std::uint32_t> pixels(kSide * kSide);
+    std::memcpy(pixels.data(), bits, pixels.size() * sizeof(std::uint32_t));
+    ::SelectObject(dc, previous);
+    ::DeleteObject(canvas);
+    return pixels;
+}
+
+// The characters of the text beyond ASCII that the font (with the fonts it
+// links to) draws as its missing-glyph box.
+std::wstring MissingGlyphs(HFONT font, const std::wstring& text) {
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ previous = ::SelectObject(dc, font);
+    const std::vector<std::uint32_t> missing = Drawn(dc, 0, true);
+    std::wstring found;
+    for (wchar_t character : text) {
+        if (character < 0x80 || found.find(character) != std::wstring::npos) continue;
+        if (Drawn(dc, character) == missing) found += character;
+    }
+    ::SelectObject(dc, previous);
+    ::DeleteDC(dc);
+    return found;
+}
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[32] = {};
@@ -54,14 +108,20 @@ std::string Misfit(HWND control) {
 
     const bool oneLine = button || height < 2 * metrics.tmHeight;
     const bool fits = wrapped.bottom <= height && wrapped.right <= width && (!oneLine || unwrapped.right <= width);
-    if (fits) return std::string();
+    const std::wstring boxed = font != nullptr ? MissingGlyphs(font, text) : std::wstring();
+    if (fits && boxed.empty()) return std::string();
     LOGFONTW requested = {};
     if (font != nullptr) ::GetObjectW(font, sizeof(requested), &requested);
-    return "control " + std::to_string(::GetDlgCtrlID(control)) + " \"" + WideToUtf8(text) + "\" in \"" +
-           WideToUtf8(requested.lfFaceName) + "\" (drawn with \"" + WideToUtf8(face) + "\", height " +
-           std::to_string(requested.lfHeight) + "): needs " + std::to_string(oneLine ? unwrapped.right : wrapped.right) +
-           " x " + std::to_string(wrapped.bottom) + " px, has " + std::to_string(width) + " x " +
-           std::to_string(height) + "\n";
+    std::string problem = "control " + std::to_string(::GetDlgCtrlID(control)) + " \"" + WideToUtf8(text) +
+                          "\" in \"" + WideToUtf8(requested.lfFaceName) + "\" (drawn with \"" + WideToUtf8(face) +
+                          "\", height " + std::to_string(requested.lfHeight) + "):";
+    if (!fits) {
+        problem += " needs " + std::to_string(oneLine ? unwrapped.right : wrapped.right) + " x " +
+                   std::to_string(wrapped.bottom) + " px, has " + std::to_string(width) + " x " +
+                   std::to_string(height);
+    }
+    if (!boxed.empty()) problem += " no glyph for \"" + WideToUtf8(boxed) + "\"";
+    return problem + "\n";
 }
 
 BOOL CALLBACK CollectMisfit(HWND child, LPARAM found) {
@@ -79,7 +139,7 @@ std::string Misfits(HWND dialog) {
 
 void ExpectAllFit(HWND dialog, const char* when) {
     const std::string misfits = Misfits(dialog);
-    EXPECT_TRUE(misfits.empty()) << when << ", texts that do not fit:\n" << misfits;
+    EXPECT_TRUE(misfits.empty()) << when << ", texts that do not fit or show:\n" << misfits;
 }
 
 // ---------------------------------------------------------------- the main dialog and the About box
