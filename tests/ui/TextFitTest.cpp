@@ -72,6 +72,22 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+// The part of the control's height that a visible sibling starting below its
+// top (the progress bar under the stage text) leaves uncovered.
+LONG VisibleHeight(HWND control, LONG height) {
+    RECT own;
+    ::GetWindowRect(control, &own);
+    for (HWND other = ::GetWindow(control, GW_HWNDFIRST); other != nullptr; other = ::GetWindow(other, GW_HWNDNEXT)) {
+        RECT theirs;
+        if (other == control || !::IsWindowVisible(other) || !::GetWindowRect(other, &theirs)) continue;
+        const bool across = theirs.left < own.right && theirs.right > own.left;
+        if (across && theirs.top > own.top && theirs.top < own.bottom && theirs.top - own.top < height) {
+            height = theirs.top - own.top;
+        }
+    }
+    return height;
+}
+
 // Measures the text as the control lays it out: word-wrapped at its client
 // width (a button: inside its frame). A control with room for one line only
 // must also take the text unwrapped.
@@ -88,7 +104,7 @@ std::string Misfit(HWND control) {
     ::GetClientRect(control, &room);
     if (button) ::InflateRect(&room, -2 * ::GetSystemMetrics(SM_CXEDGE), -::GetSystemMetrics(SM_CYEDGE));
     const LONG width = room.right - room.left;
-    const LONG height = room.bottom - room.top;
+    const LONG height = VisibleHeight(control, room.bottom - room.top);
 
     HFONT font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
     HDC dc = ::GetDC(control);
