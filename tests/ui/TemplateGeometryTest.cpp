@@ -1,5 +1,5 @@
 // The built program's dialog templates, in both languages, against the
-// layout the dialogs are specified with: ids, classes, positions and sizes in
+// layout the dialogs are designed with: ids, classes, positions and sizes in
 // dialog units, styles and texts, control by control in creation (and tab)
 // order. Read from QEVZUN.exe itself, so that what ships is what is checked.
 #include "res/resource.h"
