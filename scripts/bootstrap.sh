@@ -30,9 +30,12 @@ PACKAGES=(
     wixl googletest
     # The lab's certificates and the signing of the fake agent's packages.
     openssl osslsigncode
-    # A CJK font for Wine to fall back on, so that pictures of the Chinese
-    # dialogs (scripts/screenshots.sh) show characters instead of boxes.
-    fonts-wqy-microhei
+    # Fonts with the measures of the Windows ones the dialogs ask for: Wine's
+    # Tahoma (for "MS Shell Dlg"), Arial and Times by their metric-compatible
+    # Liberation twins, and a CJK font that the Chinese faces and the font
+    # links of the Latin ones fall back on (cmake/wine-prefix.reg), so that
+    # texts measure and show as on Windows, without boxes.
+    fonts-wine fonts-liberation fonts-wqy-microhei
 )
 
 missing_packages() {

@@ -24,9 +24,6 @@ OUT="$BUILD/screenshots"
 rm -rf "$OUT"
 mkdir -p "$OUT/bmp"
 TOUR="$BUILD/tests/ui/qevzun_ui_screenshots.exe"
-# Without a window manager, Wine would wait for one each time a window hides.
-"$BUILD/wine-run.sh" reg add 'HKCU\Software\Wine\AppDefaults\qevzun_ui_screenshots.exe\X11 Driver' \
-    /v Managed /d N /f >/dev/null 2>&1
 ( cd "$OUT" && LC_ALL=C.UTF-8 "$BUILD/wine-run.sh" "$TOUR" bmp && LC_ALL=zh_CN.UTF-8 "$BUILD/wine-run.sh" "$TOUR" bmp )
 for picture in "$OUT"/bmp/*.bmp; do
     convert "$picture" "$OUT/$(basename "${picture%.bmp}").png"

@@ -45,6 +45,21 @@ BOOL CModalDialog::OnInitDialog() {
     return TRUE;
 }
 
+void CModalDialog::FocusItem(HWND control) {
+    m_focusOnActivate = nullptr;
+    if (::GetActiveWindow() != m_hWnd || !::IsWindowEnabled(m_hWnd)) {
+        m_focusOnActivate = control;
+        return;
+    }
+    MoveFocusTo(control);
+}
+
+void CModalDialog::MoveFocusTo(HWND control) {
+    // WM_NEXTDLGCTL rather than DM_SETDEFID: the progress dialog reads
+    // WM_USER+1, which DM_SETDEFID is, as a progress message.
+    ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
 bool CModalDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return false;
     switch (LOWORD(wParam)) {
@@ -63,6 +78,16 @@ bool CModalDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resul
 
 INT_PTR CModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) OnDestroy();
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && m_focusOnActivate != nullptr) {
+        HWND control = m_focusOnActivate;
+        m_focusOnActivate = nullptr;
+        if (::IsChild(m_hWnd, control)) {
+            // Instead of the system's restoring the focus the dialog had.
+            MoveFocusTo(control);
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+    }
     LRESULT result = 0;
     if (!OnMessage(message, wParam, lParam, result)) return FALSE;
     if (ReturnsResultDirectly(message)) return static_cast<INT_PTR>(result);

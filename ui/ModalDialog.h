@@ -32,6 +32,12 @@ protected:
     // Called while the window is being destroyed, children still present.
     virtual void OnDestroy() {}
 
+    // Gives the control the keyboard focus and makes it the default button,
+    // so that Enter presses it. A dialog that is not the active window (one
+    // disabled under another dialog, for example) gives it the focus when it
+    // becomes active again, instead of the control that had it before.
+    void FocusItem(HWND control);
+
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     void Bind(int id, CControl& control) const { control.Attach(GetDlgItem(id)); }
     HWND GetOwnerWindow() const { return ::GetParent(m_hWnd); }
@@ -41,6 +47,8 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void MoveFocusTo(HWND control);
 
     UINT m_templateId;
+    HWND m_focusOnActivate = nullptr;
 };

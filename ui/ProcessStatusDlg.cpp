@@ -88,11 +88,13 @@ void CProcessStatusDlg::OnProgress(WPARAM code) {
         m_btnInstall.SetWindowText(Pick(L"确认", L"OK"));
         m_btnInstall.ShowWindow(true);
         m_bInstallOnClick = false;
+        FocusItem(m_btnInstall.GetSafeHwnd());  // Enter acknowledges, as a click does
         break;
     case StageEffect::RepairFailed:
         m_progress.ShowWindow(false);
         m_btnInstall.ShowWindow(true);
         m_bInstallOnClick = true;
+        FocusItem(m_btnInstall.GetSafeHwnd());  // Enter takes the offer, as a click does
         break;
     }
 }

@@ -216,6 +216,9 @@ void CQEVZUNDlg::ShowCompleted() {
     m_staticDone.ShowWindow(true);
     m_btnInstall.SetWindowText(Pick(L"完成", L"Complete"));
     m_btnInstall.EnableWindow(true);
+    // The success arrives while the progress dialog is still over this one:
+    // the button takes the focus once it is gone.
+    FocusItem(m_btnInstall.GetSafeHwnd());
 }
 
 void CQEVZUNDlg::PaintMinimised() {

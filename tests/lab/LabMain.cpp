@@ -1,5 +1,5 @@
 // The lab's own program, run in the lab's Wine prefix by scripts/run.sh:
-//   qevzun_lab prepare <scenario> [--unmanaged]  simulated agent for the scenario
+//   qevzun_lab prepare <scenario>               simulated agent for the scenario
 //   qevzun_lab tour <scenario> <directory>      prepare, then run the tool to its
 //                                                end as a user would, with a
 //                                                picture of every stage
@@ -8,21 +8,21 @@
 #include "res/resource.h"
 #include "tests/lab/Lab.h"
 #include "tests/lab/LabProgram.h"
+#include "tests/lab/TourRecord.h"
 #include "tests/support/DialogState.h"
 #include "tests/support/ScreenCapture.h"
-#include "tests/support/UnmanagedWindows.h"
+#include "tests/support/TestFiles.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: qevzun_lab prepare <scenario> [--unmanaged] | tour <scenario> <directory> | reset\n");
+    std::fprintf(stderr, "usage: qevzun_lab prepare <scenario> | tour <scenario> <directory> | reset\n");
     return 2;
 }
 
@@ -66,12 +66,41 @@ void ActOn(HWND window, const char* kind) {
     }
 }
 
+// The hook inside the program that pictures the progress dialog after every
+// progress message (TourHook.cpp); it stays until the tour ends.
+class StageHook {
+public:
+    explicit StageHook(DWORD uiThread) {
+        m_library = ::LoadLibraryA(SiblingPath("qevzun_tour_hook.dll").c_str());
+        FARPROC address = m_library ? ::GetProcAddress(m_library, "TourHookProc") : nullptr;
+        if (address == nullptr) return;
+        HOOKPROC proc;
+        static_assert(sizeof(proc) == sizeof(address), "function pointers of one size");
+        std::memcpy(&proc, &address, sizeof(proc));
+        m_hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, proc, m_library, uiThread);
+    }
+    ~StageHook() {
+        if (m_hook != nullptr) ::UnhookWindowsHookEx(m_hook);
+        if (m_library != nullptr) ::FreeLibrary(m_library);
+    }
+    StageHook(const StageHook&) = delete;
+    StageHook& operator=(const StageHook&) = delete;
+    bool Active() const { return m_hook != nullptr; }
+
+private:
+    HMODULE m_library = nullptr;
+    HHOOK m_hook = nullptr;
+};
+
 int Tour(const std::string& name, const std::string& directory) {
-    LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
     Lab::Scenario scenario;
     if (!Prepare(name, scenario)) return 1;
     ::CreateDirectoryA(directory.c_str(), nullptr);
-    std::ofstream story(directory + "\\tour.txt", std::ios::binary);
+    TourRecord record = TourRecord::Create(directory);
+    if (!record.Valid()) {
+        std::fprintf(stderr, "lab: the tour's record could not be made (%lu)\n", ::GetLastError());
+        return 1;
+    }
 
     LabProgram program;
     if (!program.Start(scenario.secure)) {
@@ -79,10 +108,18 @@ int Tour(const std::string& name, const std::string& directory) {
                      ::GetLastError());
         return 1;
     }
+    HWND main = program.WaitForMainWindow();
+    if (main == nullptr) {
+        std::fprintf(stderr, "lab: the main dialog did not appear\n");
+        return 1;
+    }
+    // Every dialog of the program runs on the main dialog's thread.
+    StageHook hook(::GetWindowThreadProcessId(main, nullptr));
+    if (!hook.Active()) std::fprintf(stderr, "lab: no hook, so only the progress stages that last are pictured\n");
+
     const DWORD kSettleMs = 400;     // a picture once the window stops changing
     const DWORD kIdleMs = 1500;      // a user acts once nothing has moved for this long
     const DWORD kLimitMs = 600000;   // the road ends by itself well before this
-    int pictures = 0;
     std::wstring shown, seen;
     DWORD seenSince = ::GetTickCount();
     const DWORD started = seenSince;
@@ -101,15 +138,16 @@ int Tour(const std::string& name, const std::string& directory) {
             continue;
         }
         const DWORD still = ::GetTickCount() - seenSince;
-        if (now != shown && still >= kSettleMs) {
+        // The hook pictures the progress dialog at each of its stages.
+        const bool pictured = hook.Active() && std::strcmp(kind, "progress") == 0;
+        if (now != shown && still >= kSettleMs && !pictured) {
             shown = now;
-            char file[64];
-            std::snprintf(file, sizeof(file), "%02d-%s.bmp", ++pictures, kind);
-            const bool saved = SaveWindowPicture(window, directory + "\\" + file);
-            const std::string line = std::string(file) + " " + WideToUtf8(now);
+            std::string file;
+            const std::string path = record.NextPicture(kind, file);
+            const bool saved = SaveWindowPicture(window, path);
+            const std::string line = file + " " + WideToUtf8(now);
             std::printf("%s%s\n", line.c_str(), saved ? "" : " (no picture)");
-            story << line << "\r\n";
-            story.flush();
+            record.Tell(line);
         }
         if (still >= kIdleMs) {
             ActOn(window, kind);
@@ -127,7 +165,6 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
     if (command == "prepare" && argc >= 3) {
-        if (argc >= 4 && std::strcmp(argv[3], "--unmanaged") == 0) LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
         Lab::Scenario scenario;
         return Prepare(argv[2], scenario) ? 0 : 1;
     }

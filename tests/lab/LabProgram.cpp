@@ -25,17 +25,6 @@ bool LabProgram::Ended(DWORD timeoutMs) const {
 
 DWORD LabProgram::ExitCode() const { return m_process ? m_process->ExitCode() : STILL_ACTIVE; }
 
-// WM_GETTEXT reaches the controls of another process (edit controls keep
-// their text to themselves otherwise).
-std::wstring TextOf(HWND window) {
-    wchar_t buffer[1024] = {};
-    DWORD_PTR copied = 0;
-    ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &copied);
-    return buffer;
-}
-
-std::wstring ControlText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
-
 namespace {
 
 struct Search {
@@ -59,22 +48,6 @@ bool IsDialogClass(HWND window) {
     wchar_t name[16] = {};
     ::GetClassNameW(window, name, 16);
     return lstrcmpW(name, L"#32770") == 0;
-}
-
-BOOL CALLBACK DescribeChild(HWND child, LPARAM param) {
-    auto* text = reinterpret_cast<std::wstring*>(param);
-    wchar_t name[32] = {};
-    ::GetClassNameW(child, name, 32);
-    if (!::IsWindowVisible(child)) return TRUE;
-    *text += L" [" + std::to_wstring(::GetDlgCtrlID(child));
-    if (lstrcmpiW(name, PROGRESS_CLASSW) == 0) {
-        *text += L" bar " + std::to_wstring(::SendMessageW(child, PBM_GETPOS, 0, 0));
-    } else {
-        *text += L" " + TextOf(child);
-    }
-    if (!::IsWindowEnabled(child)) *text += L" (disabled)";
-    *text += L"]";
-    return TRUE;
 }
 
 }  // namespace
@@ -122,11 +95,4 @@ HWND LabProgram::WaitForMessageBox(DWORD timeoutMs) const {
     HWND window = nullptr;
     WaitFor([&] { return (window = MessageBoxWindow()) != nullptr || Ended(0); }, timeoutMs);
     return window;
-}
-
-std::wstring DescribeWindow(HWND window) {
-    std::wstring text = L"\"" + TextOf(window) + L"\"";
-    if (!::IsWindowEnabled(window)) text += L" (disabled)";
-    ::EnumChildWindows(window, &DescribeChild, reinterpret_cast<LPARAM>(&text));
-    return text;
 }

@@ -2,6 +2,7 @@
 // The lab's copy of the program (built with the lab's ports and a short poll
 // pause), started as a user starts it, and its windows as a user sees them.
 // secure: the copy that talks HTTPS to both lab servers, on their secure ports.
+#include "tests/lab/WindowDescription.h"
 #include "tests/support/ProgramProcess.h"
 
 #include <windows.h>
@@ -33,10 +34,3 @@ public:
 private:
     std::unique_ptr<ProgramProcess> m_process;
 };
-
-// A window's text, or a dialog control's, also when it belongs to another process.
-std::wstring TextOf(HWND window);
-std::wstring ControlText(HWND dialog, int id);
-
-// What a window and its controls show, in one line: for comparing and for logs.
-std::wstring DescribeWindow(HWND window);

@@ -33,6 +33,9 @@ std::vector<int> StatusBarParts(HWND dialog);
 // The texts of the dialog's static labels, in creation order.
 std::vector<std::wstring> StaticTexts(HWND dialog);
 
+// The window that has the keyboard focus on the thread of `window`.
+HWND FocusOnThreadOf(HWND window);
+
 // Clicks the button as the mouse would; returns at once.
 void Press(HWND dialog, int id);
 // Key down and up through the system's input queue, to the foreground window.

@@ -4,13 +4,6 @@
 
 #include <string>
 
-void LeaveThisProgramsWindowsUnmanaged() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path);
-    LeaveProgramsWindowsUnmanaged(name.substr(name.find_last_of(L"\\/") + 1));
-}
-
 void LeaveProgramsWindowsUnmanaged(const std::wstring& name) {
     HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     if (ntdll == nullptr || ::GetProcAddress(ntdll, "wine_get_version") == nullptr) return;

@@ -6,6 +6,6 @@
 // from the next run of the calling program on. Does nothing outside Wine.
 #include <string>
 
-void LeaveThisProgramsWindowsUnmanaged();
-// The same for another program, by its file name ("QEVZUN.exe").
+// The program by its file name ("QEVZUN.exe"). The build's prefixes already
+// have it for the programs that show dialogs (cmake/wine-prefix.reg).
 void LeaveProgramsWindowsUnmanaged(const std::wstring& name);

@@ -119,4 +119,41 @@ TEST_P(MainDialogKeys, EnterIsThePushButtonAndEscapeCloses) {
 INSTANTIATE_TEST_SUITE_P(Keyboard, MainDialogKeys, ::testing::ValuesIn(kKeyCases),
                          [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
 
+// After a repair's success the push button, now "Complete", has the focus:
+// Space, which presses only the focused button, ends the program instead of
+// typing into the computer name.
+struct CompletionKeyCase {
+    const char* name;
+    int status;
+    UINT success;
+};
+
+void PrintTo(const CompletionKeyCase& c, std::ostream* os) { *os << c.name; }
+
+const CompletionKeyCase kCompletionKeyCases[] = {
+    {"AfterAReinstall", AgentStatus::OldVersion, UM_REINSTALL_OK},
+    {"AfterAServiceRepair", AgentStatus::Inactive, UM_REPAIR_OK},
+};
+
+class MainDialogCompletionKeys : public MainFlow, public ::testing::WithParamInterface<CompletionKeyCase> {};
+
+TEST_P(MainDialogCompletionKeys, ThePushButtonHasTheFocus) {
+    const CompletionKeyCase& c = GetParam();
+    HWND main = Open(WithStatus(c.status));
+    HWND progress = PressAndWaitForProgress(main);
+    ASSERT_TRUE(ScriptedWorker::Send(0, c.success));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(progress) && ::GetForegroundWindow() == main; }));
+    ::SendMessageW(main, WM_NULL, 0, 0);
+    EXPECT_EQ(FocusOnThreadOf(main), ::GetDlgItem(main, IDOK));
+
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(Closed());
+    EXPECT_EQ(m_result, IDCANCEL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keyboard, MainDialogCompletionKeys, ::testing::ValuesIn(kCompletionKeyCases),
+                         [](const ::testing::TestParamInfo<CompletionKeyCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 }  // namespace

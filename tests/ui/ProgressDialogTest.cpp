@@ -236,6 +236,48 @@ TEST_F(ProgressDialogTest, AnAcknowledgedReinstallFailureStopsAtTheEarlierDialog
     EXPECT_TRUE(Notifications().empty());  // the owner is not told
 }
 
+// ---------------------------------------------------------------- the keyboard after a failure
+
+struct FailureKeyCase {
+    const char* name;
+    bool serviceRepair;
+    UINT failure;
+    bool opensReinstall;  // otherwise: acknowledges, tells the owner and ends
+};
+
+void PrintTo(const FailureKeyCase& c, std::ostream* os) { *os << c.name; }
+
+const FailureKeyCase kFailureKeyCases[] = {
+    {"EnterAcknowledgesAFailedReinstall", false, UM_REINSTALL_FAIL, false},
+    {"EnterTakesTheReinstallAfterAFailedRepair", true, UM_REPAIR_FAIL, true},
+};
+
+class ProgressFailureKeys : public ProgressDialogTest, public ::testing::WithParamInterface<FailureKeyCase> {};
+
+TEST_P(ProgressFailureKeys, TheButtonHasTheFocusAndEnterPressesIt) {
+    const FailureKeyCase& c = GetParam();
+    HWND dialog = Open(c.serviceRepair);
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == dialog; }));
+    ASSERT_TRUE(ScriptedWorker::Send(0, c.failure));
+    EXPECT_EQ(FocusOnThreadOf(dialog), ::GetDlgItem(dialog, IDC_INSTALL));
+
+    PressKey(VK_RETURN);
+    if (c.opensReinstall) {
+        ASSERT_TRUE(ScriptedWorker::WaitForStarts(2));
+        EXPECT_FALSE(ScriptedWorker::IsServiceRepair(1));
+        EXPECT_NE(m_ui->WaitForDialog(IDC_STAGE_TEXT, dialog), nullptr);
+    } else {
+        ASSERT_TRUE(Ended());
+        EXPECT_EQ(Notifications(), (std::vector<Notification>{{UM_REINSTALL_FAIL, UM_REINSTALL_FAIL}}));
+    }
+    EXPECT_TRUE(CloseQuestion::Asked().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keyboard, ProgressFailureKeys, ::testing::ValuesIn(kFailureKeyCases),
+                         [](const ::testing::TestParamInfo<FailureKeyCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 // ---------------------------------------------------------------- leaving
 
 enum class Leave { EscapeKey, CloseBox, EnterKey };

@@ -120,13 +120,21 @@ int main(int argc, char** argv) {
         Capture(about, "about");
     });
 
+    // Every stage each workflow can show, in the order its worker sends them.
     ProgressStates(AgentStatus::OldVersion, {{UM_REINSTALL_BEGIN, "progress-reinstall-begin"},
+                                             {UM_UNINSTALL_DONE, "progress-uninstall-done"},
                                              {UM_DOWNLOAD_BEGIN, "progress-download"},
+                                             {UM_DOWNLOAD_DONE, "progress-download-done"},
                                              {UM_INSTALL_BEGIN, "progress-install"},
                                              {UM_CHECK_STATE, "progress-check-state"},
                                              {UM_REINSTALL_FAIL, "progress-reinstall-failed"}});
     ProgressStates(AgentStatus::Inactive, {{UM_REPAIR_BEGIN, "progress-repair-begin"},
+                                           {UM_REPAIR_ITEM1, "progress-repair-item1"},
+                                           {UM_REPAIR_ITEM2, "progress-repair-item2"},
                                            {UM_REPAIR_ITEM3, "progress-repair-item3"},
+                                           {UM_REPAIR_ITEM4, "progress-repair-item4"},
+                                           {UM_REPAIR_ITEM5, "progress-repair-item5"},
+                                           {UM_REPAIR_CHECK_STATE, "progress-repair-check-state"},
                                            {UM_REPAIR_FAIL, "progress-repair-failed"}});
     return g_failures == 0 ? 0 : 1;
 }

@@ -1,7 +1,6 @@
 // What every run of the ui suite needs before its first dialog, and a check
 // that the Chinese run really runs under a Chinese UI language: a missing
 // locale must fail it, not quietly run English twice.
-#include "tests/support/UnmanagedWindows.h"
 #include "tests/ui/UiTestLanguage.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ public:
         // As the program does at start-up: the progress bar and status bar classes.
         INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), 0xFF};
         ::InitCommonControlsEx(&controls);
-        LeaveThisProgramsWindowsUnmanaged();
 
         const char* expected = std::getenv("QEVZUN_EXPECT_UI_LANGUAGE");
         if (expected == nullptr || *expected == '\0') return;
