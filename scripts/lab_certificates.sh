@@ -53,16 +53,22 @@ issue() {
     printf '%s' "$cn" >"$name.name"
 }
 
+# self_signed <name> <subject CN> <openssl req options...>: a certificate that
+# signs itself.
+self_signed() {
+    local name="$1" cn="$2"
+    shift 2
+    new_key "$name.key"
+    openssl req -new -x509 -key "$name.key" -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=$cn" "$@" -out "$name.crt"
+    printf '%s' "$cn" >"$name.name"
+}
+
 # current <name> <subject CN>: true when the certificate is there for that name.
 current() { [ -s "$1.crt" ] && [ -s "$1.key" ] && [ "$(cat "$1.name" 2>/dev/null)" = "$2" ]; }
 
 if [ ! -s lab-ca.crt ] || [ ! -s lab-ca.key ]; then
-    new_key lab-ca.key
-    openssl req -new -x509 -key lab-ca.key -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=QEVZUN Lab Root CA" \
-        -addext "basicConstraints=critical,CA:TRUE" \
-        -addext "keyUsage=critical,keyCertSign,cRLSign" \
-        -addext "subjectKeyIdentifier=hash" \
-        -out lab-ca.crt
+    self_signed lab-ca "QEVZUN Lab Root CA" -addext "basicConstraints=critical,CA:TRUE" \
+        -addext "keyUsage=critical,keyCertSign,cRLSign" -addext "subjectKeyIdentifier=hash"
     rm -f signer.name wrong-signer.name tls-server.name tls-otherhost.name
 fi
 openssl x509 -in lab-ca.crt -outform DER -out lab-ca.cer
@@ -81,24 +87,13 @@ extendedKeyUsage=serverAuth
 subjectAltName=IP:127.0.0.1,DNS:localhost
 subjectKeyIdentifier=hash
 authorityKeyIdentifier=keyid"
-if ! current impostor "$SIGNER"; then
-    new_key impostor.key
-    openssl req -new -x509 -key impostor.key -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=$SIGNER" \
-        -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-        -out impostor.crt
-    printf '%s' "$SIGNER" >impostor.name
-fi
+current impostor "$SIGNER" || self_signed impostor "$SIGNER" -addext "keyUsage=critical,digitalSignature" \
+    -addext "extendedKeyUsage=codeSigning"
 
 # The two certificates a client must refuse: one that no trusted CA issued,
 # and one that the trusted CA issued for a name other than the one dialled.
-if [ ! -s tls-untrusted.crt ] || [ ! -s tls-untrusted.key ]; then
-    new_key tls-untrusted.key
-    openssl req -new -x509 -key tls-untrusted.key -sha256 -days "$DAYS" -subj "/O=QEVZUN Lab/CN=localhost" \
-        -addext "basicConstraints=critical,CA:FALSE" \
-        -addext "extendedKeyUsage=serverAuth" \
-        -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" \
-        -out tls-untrusted.crt
-fi
+current tls-untrusted localhost || self_signed tls-untrusted localhost -addext "basicConstraints=critical,CA:FALSE" \
+    -addext "extendedKeyUsage=serverAuth" -addext "subjectAltName=IP:127.0.0.1,DNS:localhost"
 current tls-otherhost other.invalid || issue tls-otherhost other.invalid "basicConstraints=critical,CA:FALSE
 keyUsage=critical,digitalSignature,keyEncipherment
 extendedKeyUsage=serverAuth
