@@ -386,7 +386,7 @@ TEST_F(ReinstallWorkflow, TwoBadlySignedPackagesThenTheRightOneIsInstalled) {
     EXPECT_EQ(writeError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(deleted);
     ASSERT_EQ(g_commands.size(), 1u);
-    EXPECT_NE(g_commands[0].find("msiexec.exe /i \"" + package + "\" /qn"), std::string::npos) << g_commands[0];
+    EXPECT_EQ(g_commands[0], "\"" + SystemDirectoryPath("msiexec.exe") + "\" /i \"" + package + "\" /qn");
     EXPECT_TRUE(FakeAgentPackage::IsInstalled());
     EXPECT_FALSE(FileExists(package));
     EXPECT_EQ(CountMessages(log, "ERROR", SignatureMessages::NotTrusted(package, SignatureMessages::kNoSignature)), 1)
