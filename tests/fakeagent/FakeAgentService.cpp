@@ -1,8 +1,9 @@
 // Stands in for each of the agent's service executables: whichever of the five
 // names it is installed under, it registers with the service control manager,
 // reports itself running and ends when it is told to stop. Started any other
-// way it finds no control manager to talk to and exits at once, except as
-// "watch <service name>": then it is a watchdog that starts that service again
+// way it finds no control manager to talk to and exits at once. A service
+// whose command line adds "--slow-stop" takes 100 ms to stop. Started as
+// "watch <service name>" it is a watchdog that starts that service again
 // whenever it sees it stopped, until it is ended.
 #include "app/Handles.h"
 
@@ -14,6 +15,7 @@
 namespace {
 
 SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
+DWORD g_stopDelayMs = 0;  // 100 with "--slow-stop" on the service's command line
 HANDLE g_stopRequested = nullptr;
 
 void ReportState(DWORD state, DWORD exitCode = NO_ERROR) {
@@ -54,9 +56,9 @@ void WINAPI RunService(DWORD argc, LPWSTR* argv) {
     g_stopRequested = stopRequested.get();
     ReportState(SERVICE_RUNNING);
     ::WaitForSingleObject(stopRequested.get(), INFINITE);
-    // As the agent's own services do, it takes a moment to finish its work
+    // As the agent's own services do, it may take a moment to finish its work
     // (and says so, stop-pending) before it reports stopped.
-    ::Sleep(100);
+    ::Sleep(g_stopDelayMs);
     ReportState(SERVICE_STOPPED);
 }
 
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
         return Watch(std::wstring(name.begin(), name.end()));
     }
 
+    if (argc == 2 && std::strcmp(argv[1], "--slow-stop") == 0) g_stopDelayMs = 100;
     wchar_t anyName[] = L"";
     SERVICE_TABLE_ENTRYW table[] = {{anyName, RunService}, {nullptr, nullptr}};
     if (::StartServiceCtrlDispatcherW(table)) return 0;

@@ -38,10 +38,11 @@ bool AgentServices::CopyExecutables() {
     return true;
 }
 
-bool AgentServices::Create(const std::wstring& name, DWORD startType) {
+bool AgentServices::Create(const std::wstring& name, DWORD startType, const std::wstring& arguments) {
     for (const auto& row : QEVComponentTable) {
         if (row.second.second != name) continue;
         std::wstring path = L"\"" + row.second.first + L"\"";
+        if (!arguments.empty()) path += L" " + arguments;
         SC_HANDLE s = ::CreateServiceW(m_manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                        SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL, path.c_str(),
                                        nullptr, nullptr, nullptr, nullptr, nullptr);

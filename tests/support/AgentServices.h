@@ -21,10 +21,17 @@ public:
     // The same program as a watchdog that starts the named service again as
     // soon as it sees it stopped, as the agent's own monitor does.
     static std::string WatchdogCommand(const std::wstring& name);
+    // Makes the service take a moment between its stop request and its stop
+    // (stop-pending meanwhile), as the agent's own services do. Not the
+    // default: Wine's Windows Installer does not wait for such a stop before
+    // it starts the services of a package it installs.
+    static constexpr const wchar_t* kSlowStop = L"--slow-stop";
 
     // The service program copied to each image path of the component table.
     bool CopyExecutables();
-    bool Create(const std::wstring& name, DWORD startType = SERVICE_DEMAND_START);
+    // arguments: for the service program's command line, such as kSlowStop.
+    bool Create(const std::wstring& name, DWORD startType = SERVICE_DEMAND_START,
+                const std::wstring& arguments = std::wstring());
     bool CreateAll(DWORD startType = SERVICE_DEMAND_START);
     bool Start(const std::wstring& name);  // and waits until it runs
 

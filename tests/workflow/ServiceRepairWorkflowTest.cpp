@@ -193,6 +193,9 @@ TEST_F(ServiceRepair, RunningServiceThatDoesNotStopInTimeIsStartedAnyway) {
 // it has stopped, before the repair looks again.
 TEST_F(ServiceRepair, ServiceRestartedByAWatchdogDuringTheWaitCountsAsHandled) {
     ASSERT_TRUE(m_services.CreateAll()) << "create " << ::GetLastError();
+    // Slow to stop, so that the watchdog can get in before the repair looks.
+    m_services.Remove(L"QEV Updater");
+    ASSERT_TRUE(m_services.Create(L"QEV Updater", SERVICE_DEMAND_START, AgentServices::kSlowStop));
     ASSERT_TRUE(m_services.Start(L"QEV Updater"));
     ProgramProcess watchdog(AgentServices::WatchdogCommand(L"QEV Updater"));
     ASSERT_TRUE(watchdog.Started());
