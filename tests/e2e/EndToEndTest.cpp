@@ -13,7 +13,6 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/UiThread.h"
-#include "tests/support/UnmanagedWindows.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -53,11 +52,8 @@ std::string ThisSystemsPackage() {
 
 class EndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // No window manager on the test display: without this each dialog
-        // that ends waits for one.
-        LeaveProgramsWindowsUnmanaged(L"QEVZUN.exe");
-    }
+    // The prefix leaves the program's windows unmanaged (cmake/wine-prefix.reg):
+    // there is no window manager on the test display to wait for.
     void TearDown() override { Lab::RemoveAgent(); }
 
     // The scenario on the lab servers and the agent in its state; then the
