@@ -20,9 +20,9 @@ public:
     SystemLibrary(const SystemLibrary&) = delete;
     SystemLibrary& operator=(const SystemLibrary&) = delete;
 
-    bool Loaded() const noexcept { return m_module != nullptr; }
-    // The error of the failed load (0 when it loaded).
-    DWORD LoadError() const noexcept { return m_loadError; }
+    // Why Find gave null: the error of the failed load, or, when the library
+    // loaded, ERROR_PROC_NOT_FOUND.
+    DWORD MissingError() const noexcept { return m_module != nullptr ? ERROR_PROC_NOT_FOUND : m_loadError; }
 
     // The entry point as a pointer of type Fn; null when the library or the
     // entry is missing.

@@ -15,7 +15,7 @@ ULONG WINAPI BoundGetAdaptersAddresses(ULONG family, ULONG flags, PVOID reserved
                                        PULONG size) {
     static const SystemLibrary library(L"iphlpapi.dll");
     static const GetAdaptersAddressesFn entry = library.Find<GetAdaptersAddressesFn>("GetAdaptersAddresses");
-    if (entry == nullptr) return library.Loaded() ? ERROR_PROC_NOT_FOUND : library.LoadError();
+    if (entry == nullptr) return library.MissingError();
     return entry(family, flags, reserved, addresses, size);
 }
 

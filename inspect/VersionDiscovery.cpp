@@ -29,7 +29,7 @@ VersionApi BindVersion() {
     VersionApi api;
     api.complete = library.Bind(api.getSize, "GetFileVersionInfoSizeA") &&
                    library.Bind(api.getInfo, "GetFileVersionInfoA") && library.Bind(api.queryValue, "VerQueryValueW");
-    api.error = api.complete ? 0 : library.Loaded() ? ERROR_PROC_NOT_FOUND : library.LoadError();
+    api.error = api.complete ? 0 : library.MissingError();
     return api;
 }
 

@@ -7,11 +7,7 @@ namespace {
 WinInetApi Bind() {
     static const SystemLibrary library(L"wininet.dll");
     WinInetApi api;
-    if (!library.Loaded()) {
-        api.error = library.LoadError();
-        return api;
-    }
-    const bool found = library.Bind(api.getConnectedState, "InternetGetConnectedState") &&
+    api.complete = library.Bind(api.getConnectedState, "InternetGetConnectedState") &&
                        library.Bind(api.open, "InternetOpenA") && library.Bind(api.connect, "InternetConnectA") &&
                        library.Bind(api.openRequest, "HttpOpenRequestA") &&
                        library.Bind(api.sendRequest, "HttpSendRequestA") &&
@@ -20,8 +16,7 @@ WinInetApi Bind() {
                        library.Bind(api.setOption, "InternetSetOptionA") &&
                        library.Bind(api.queryOption, "InternetQueryOptionA") &&
                        library.Bind(api.closeHandle, "InternetCloseHandle");
-    api.complete = found;
-    api.error = found ? 0 : ERROR_PROC_NOT_FOUND;
+    api.error = api.complete ? 0 : library.MissingError();
     return api;
 }
 

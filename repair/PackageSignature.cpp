@@ -25,24 +25,23 @@ struct TrustEntryPoints {
     decltype(&::WTHelperGetProvCertFromChain) provCertFromChain = nullptr;
     decltype(&::CertGetNameStringW) certGetNameString = nullptr;
 
-    bool Complete() const {
-        return winVerifyTrust && provDataFromStateData && provSignerFromChain && provCertFromChain &&
-               certGetNameString;
-    }
+    bool complete = false;
 };
 
-const TrustEntryPoints& Trust() {
+TrustEntryPoints BindTrust() {
     static const SystemLibrary wintrust(L"wintrust.dll");
     static const SystemLibrary crypt32(L"crypt32.dll");
-    static const TrustEntryPoints entries = [] {
-        TrustEntryPoints e;
-        e.winVerifyTrust = wintrust.Find<decltype(e.winVerifyTrust)>("WinVerifyTrust");
-        e.provDataFromStateData = wintrust.Find<decltype(e.provDataFromStateData)>("WTHelperProvDataFromStateData");
-        e.provSignerFromChain = wintrust.Find<decltype(e.provSignerFromChain)>("WTHelperGetProvSignerFromChain");
-        e.provCertFromChain = wintrust.Find<decltype(e.provCertFromChain)>("WTHelperGetProvCertFromChain");
-        e.certGetNameString = crypt32.Find<decltype(e.certGetNameString)>("CertGetNameStringW");
-        return e;
-    }();
+    TrustEntryPoints e;
+    e.complete = wintrust.Bind(e.winVerifyTrust, "WinVerifyTrust") &&
+                 wintrust.Bind(e.provDataFromStateData, "WTHelperProvDataFromStateData") &&
+                 wintrust.Bind(e.provSignerFromChain, "WTHelperGetProvSignerFromChain") &&
+                 wintrust.Bind(e.provCertFromChain, "WTHelperGetProvCertFromChain") &&
+                 crypt32.Bind(e.certGetNameString, "CertGetNameStringW");
+    return e;
+}
+
+const TrustEntryPoints& Trust() {
+    static const TrustEntryPoints entries = BindTrust();
     return entries;
 }
 
@@ -95,7 +94,7 @@ bool SignerCommonName(const TrustEntryPoints& trust, HANDLE stateData, std::wstr
 
 bool VerifyPackageSignature(HANDLE file, const std::string& path) {
     const TrustEntryPoints& trust = Trust();
-    if (!trust.Complete()) {
+    if (!trust.complete) {
         LogError("%s: No signature check: wintrust.dll or crypt32.dll is missing from the system directory",
                  kOperation);
         return false;

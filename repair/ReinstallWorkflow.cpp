@@ -34,13 +34,12 @@ constexpr unsigned int kStatePolls = 30;
 // of that name. The child starts in the system directory, not in whatever
 // folder is current. The exit code is never looked at: the server decides.
 bool RunSystemProgramAndWait(const char* program, const std::string& arguments) {
-    const std::string path = SystemDirectoryPath(program);
     const std::string directory = SystemDirectory();
-    if (path.empty()) {
+    if (directory.empty()) {
         LogError("%s: No system directory for %s", "CProcessStatusDlg::QEVReinstallThread", program);
         return false;
     }
-    const std::string commandLine = "\"" + path + "\" " + arguments;
+    const std::string commandLine = "\"" + directory + "\\" + program + "\" " + arguments;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
@@ -203,16 +202,12 @@ void Reinstall(RepairJob& job) {
     }
 }
 
-int WINAPI DefaultMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    return ::MessageBoxW(owner, text, caption, type);
-}
-
 }  // namespace
 
 ReinstallPlatform::ReinstallPlatform()
     : createProcess(&::CreateProcessA),
       getNativeSystemInfo(&::GetNativeSystemInfo),
-      messageBox(&DefaultMessageBox) {}
+      messageBox(&::MessageBoxW) {}
 
 void LogAndShowMessage(const std::wstring& text) {
     LogInfo("%s", WideToUtf8(text).c_str());

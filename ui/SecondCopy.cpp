@@ -4,17 +4,7 @@
 #include "log/Log.h"
 #include "ui/SingleInstance.h"
 
-namespace {
-
-int WINAPI DefaultMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    return ::MessageBoxW(owner, text, caption, type);
-}
-
-LANGID WINAPI DefaultUserUiLanguage() { return ::GetUserDefaultUILanguage(); }
-
-}  // namespace
-
-SecondCopyPlatform::SecondCopyPlatform() : userUiLanguage(&DefaultUserUiLanguage), messageBox(&DefaultMessageBox) {}
+SecondCopyPlatform::SecondCopyPlatform() : userUiLanguage(&::GetUserDefaultUILanguage), messageBox(&::MessageBoxW) {}
 
 SecondCopyPlatform g_secondCopyPlatform;
 
