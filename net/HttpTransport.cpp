@@ -1,9 +1,9 @@
 #include "net/HttpTransport.h"
 
 #include "app/BuildConfig.h"
+#include "app/FreshFile.h"
 #include "app/Handles.h"
 #include "net/WinInetApi.h"
-#include "repair/HeldFile.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -2,14 +2,6 @@
 
 #include <windows.h>
 
-UniqueFileHandle CreateFreshFile(const std::string& path) {
-    // Truncating an existing name would write through a hard link that
-    // someone planted there into the file it names; a new file cannot.
-    ::DeleteFileA(path.c_str());
-    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 UniqueFileHandle HoldFileForChild(const std::string& path) {
     // The link itself is opened, not what it points to: a held link would
     // still let its target be swapped.

@@ -10,12 +10,6 @@
 
 #include <string>
 
-// Removes whatever is at path (a file, or a link someone planted there: only
-// the link goes) and creates a new, empty file for writing that others may
-// only read. Invalid when something is still there or the file cannot be
-// made; GetLastError tells why.
-UniqueFileHandle CreateFreshFile(const std::string& path);
-
 // Opens the file at path for holding (see above). A link (reparse point) or a
 // directory is refused. Invalid on failure; GetLastError tells why.
 UniqueFileHandle HoldFileForChild(const std::string& path);

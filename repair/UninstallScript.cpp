@@ -1,10 +1,10 @@
 #include "repair/UninstallScript.h"
 
+#include "app/FreshFile.h"
 #include "app/Handles.h"
 #include "inspect/TextConversion.h"
 #include "log/Log.h"
 #include "repair/Base64.h"
-#include "repair/HeldFile.h"
 
 #include <windows.h>
 
