@@ -155,10 +155,8 @@ TEST_P(EndToEndRoad, AnOldAgentIsReinstalledAndReportedActive) {
     EXPECT_EQ(ReadWholeFile(FakeAgent::DataDir() + "\\db_general"),
               std::string("AGENT_UUID") + FakeAgentPackage::kUuid);
     EXPECT_TRUE(FakeAgentPackage::IsInstalled());
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    EXPECT_FALSE(FileExists(std::string(temp) + "QEVUinstall.vbe"));
-    EXPECT_FALSE(FileExists(std::string(temp) + "QEVInstaller.msi"));
+    EXPECT_FALSE(FileExists(TempDir() + "QEVUinstall.vbe"));
+    EXPECT_FALSE(FileExists(TempDir() + "QEVInstaller.msi"));
 
     ASSERT_TRUE(WaitFor([&] { return ControlText(main, IDC_STATUS_TEXT) == L"Active"; }));
     EXPECT_NE(ControlText(main, IDC_VERSION).find(L"3.6.0.1"), std::wstring::npos);

@@ -351,12 +351,6 @@ TEST_F(TransportFaults, DataStopsReadingPastItsBound) {
 using ReinstallFakes::g_boxes;
 using ReinstallFakes::X64;
 
-std::string TempDir() {
-    char buffer[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, buffer);
-    return buffer;
-}
-
 // The installer as the workflow starts it: what it was given to install is
 // recorded, the agent appears as a package that installs would leave it, and
 // the "process" is an event that is already set, so the wait ends at once.

@@ -188,15 +188,8 @@ using ReinstallFakes::g_boxes;
 using ReinstallFakes::X64;
 
 // The script host and the installer are not run: each start is recorded and
-// handed back as a process that has already ended (an event that is set).
-std::vector<std::string> g_started;
-BOOL WINAPI RecordingCreateProcess(LPCSTR, LPSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
-                                   LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION process) {
-    g_started.push_back(line);
-    process->hProcess = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
-    process->hThread = nullptr;
-    return process->hProcess != nullptr;
-}
+// handed back as a process that has already ended.
+using ReinstallFakes::g_started;
 
 // Signed by the lab's publisher, so that it passes the signature check.
 const std::string& SignedPackage() {
@@ -213,7 +206,7 @@ protected:
         g_started.clear();
         g_reinstallPlatform.messageBox = &ReinstallFakes::RecordBox;
         g_reinstallPlatform.getNativeSystemInfo = &X64;
-        g_reinstallPlatform.createProcess = &RecordingCreateProcess;
+        g_reinstallPlatform.createProcess = &ReinstallFakes::PretendToStart;
         ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();
         ASSERT_TRUE(m_download.Start(g_downloadServerPort)) << m_download.StartError();
         m_status.SetFallback([](const HttpRequestRecord&) { return HttpReply::Json(kNormal); });

@@ -12,6 +12,8 @@
 //       A program planted where an elevated one might be looked for (beside
 //       the program, or named by COMSPEC): leaves "<its own path>.ran" behind
 //       with its command line, and ends.
+#include "tests/support/TestFiles.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -19,6 +21,8 @@
 
 namespace {
 
+// As a child that lets others read but not write: it can open the file only
+// while no one has it open for writing.
 bool ReadAll(const char* path, std::string& bytes) {
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -26,16 +30,6 @@ bool ReadAll(const char* path, std::string& bytes) {
     DWORD read = 0;
     bool ok = true;
     while ((ok = ::ReadFile(file, buffer, sizeof buffer, &read, nullptr) != FALSE) && read > 0) bytes.append(buffer, read);
-    ::CloseHandle(file);
-    return ok;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
     ::CloseHandle(file);
     return ok;
 }
@@ -52,7 +46,7 @@ bool CanOpen(const char* path, DWORD access) {
 int HoldCheck(const char* path, const char* report) {
     int result = 0;
     std::string bytes;
-    if (!ReadAll(path, bytes) || !WriteAll(report, bytes)) result |= 1;
+    if (!ReadAll(path, bytes) || !WriteWholeFile(report, bytes)) result |= 1;
     if (CanOpen(path, GENERIC_WRITE)) result |= 2;
     if (CanOpen(path, DELETE)) result |= 4;
     const std::string moved = std::string(path) + ".moved";
@@ -75,7 +69,7 @@ int Race(const char* path, const char* stop) {
             ::WriteFile(file, tampered.data(), static_cast<DWORD>(tampered.size()), &written, nullptr);
             ::CloseHandle(file);
         }
-        if (WriteAll(staged, tampered)) ::MoveFileExA(staged.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+        if (WriteWholeFile(staged, tampered)) ::MoveFileExA(staged.c_str(), path, MOVEFILE_REPLACE_EXISTING);
         ::Sleep(1);
     }
     ::DeleteFileA(staged.c_str());
@@ -85,7 +79,7 @@ int Race(const char* path, const char* stop) {
 int Mark() {
     char self[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    WriteAll(std::string(self) + ".ran", ::GetCommandLineA());
+    WriteWholeFile(std::string(self) + ".ran", ::GetCommandLineA());
     return 0;
 }
 

@@ -2,15 +2,12 @@
 // directory, where any process of the user may write, between the moment the
 // reinstall writes them and the moment the elevated script host or installer
 // has read them. Another process tries to change them all the while.
-#include "app/BuildConfig.h"
+#include "app/Handles.h"
 #include "repair/ProgressMessages.h"
-#include "repair/ReinstallPlatform.h"
 #include "repair/ReinstallWorkflow.h"
 #include "repair/UninstallScript.h"
+#include "tests/security/LoopbackReinstall.h"
 #include "tests/support/FakeAgent.h"
-#include "tests/support/FakeAgentPackage.h"
-#include "tests/support/HttpTestServer.h"
-#include "tests/support/MessageRecorder.h"
 #include "tests/support/ProgramProcess.h"
 #include "tests/support/ReinstallFakes.h"
 #include "tests/support/TestFiles.h"
@@ -19,24 +16,17 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
 namespace {
 
-const std::string kNormal = "{\"status\":0,\"data\":{\"state\":\"NORMAL\",\"releaseVersion\":\"3.6.0.1\"}}";
-
-std::string TempDir() {
-    char buffer[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, buffer);
-    return buffer;
-}
-
 // A child the reinstall started, played by the attacker's hold check.
 struct Child {
     std::string file;    // what it was handed
     std::string report;  // what it read there
-    std::shared_ptr<void> process;  // kept for its exit code after the reinstall closed its own handle
+    UniqueKernelHandle process;  // kept for its exit code after the reinstall closed its own handle
 };
 
 DWORD ExitCode(const Child& child) {
@@ -50,7 +40,7 @@ std::vector<Child> g_children;
 // file it is handed and, being another process, tries to change it.
 BOOL WINAPI StartHoldCheck(LPCSTR, LPSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
                            LPCSTR, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process) {
-    Child child{ReinstallFakes::HandedFile(line), "", nullptr};
+    Child child{ReinstallFakes::HandedFile(line), "", UniqueKernelHandle()};
     child.report = child.file + ".read";
     ::DeleteFileA(child.report.c_str());
     std::string command = "\"" + SiblingPath("qevzun_attacker.exe") + "\" hold-check \"" + child.file + "\" \"" +
@@ -59,35 +49,22 @@ BOOL WINAPI StartHoldCheck(LPCSTR, LPSTR line, LPSECURITY_ATTRIBUTES, LPSECURITY
                           process)) {
         return FALSE;
     }
-    HANDLE copy = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), process->hProcess, ::GetCurrentProcess(), &copy, 0, FALSE,
+    ::DuplicateHandle(::GetCurrentProcess(), process->hProcess, ::GetCurrentProcess(), child.process.put(), 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
-    child.process.reset(copy, [](void* h) { if (h != nullptr) ::CloseHandle(h); });
-    g_children.push_back(child);
+    g_children.push_back(std::move(child));
     return TRUE;
 }
 
-class HeldFiles : public ::testing::Test {
+class HeldFiles : public LoopbackReinstall {
 protected:
     void SetUp() override {
-        FakeAgent::Remove();
         g_children.clear();
-        ReinstallFakes::g_boxes.clear();
-        g_reinstallPlatform.messageBox = &ReinstallFakes::RecordBox;
-        g_reinstallPlatform.getNativeSystemInfo = &ReinstallFakes::X64;
+        LoopbackReinstall::SetUp();
         g_reinstallPlatform.createProcess = &StartHoldCheck;
-        ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();
-        ASSERT_TRUE(m_download.Start(g_downloadServerPort)) << m_download.StartError();
-        m_status.SetFallback([](const HttpRequestRecord&) { return HttpReply::Json(kNormal); });
-        m_package = ReadWholeFile(FakeAgentPackage::Path64());
-        ASSERT_FALSE(m_package.empty());
-        m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(m_package));
-        m_job.Attach(m_recorder.Window());
     }
     void TearDown() override {
-        g_reinstallPlatform = ReinstallPlatform();
         for (const Child& child : g_children) ::DeleteFileA(child.report.c_str());
-        FakeAgent::Remove();
+        LoopbackReinstall::TearDown();
     }
 
     // What each kind of file must hold when a child reads it.
@@ -96,12 +73,6 @@ protected:
         if (file == TempDir() + "QEVInstaller.msi") return m_package;
         return "(a file the reinstall should not hand out: " + file + ")";
     }
-
-    HttpTestServer m_status;
-    HttpTestServer m_download;
-    MessageRecorder m_recorder;
-    RepairJob m_job{L"old-uuid"};
-    std::string m_package;
 };
 
 TEST_F(HeldFiles, TheChildReadsThemButNoOtherProcessChangesThem) {

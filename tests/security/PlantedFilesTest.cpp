@@ -3,8 +3,8 @@
 // named by the environment. None of them may ever run.
 #include "app/BuildConfig.h"
 #include "repair/ProgressMessages.h"
-#include "repair/ReinstallPlatform.h"
 #include "repair/ReinstallWorkflow.h"
+#include "tests/security/LoopbackReinstall.h"
 #include "tests/support/FakeAgent.h"
 #include "tests/support/FakeAgentPackage.h"
 #include "tests/support/HttpTestServer.h"
@@ -163,28 +163,14 @@ TEST_F(PlantedDlls, TheProgramLoadsNoneOfThem) {
 
 // ------------------------------------------------------------ programs the reinstall starts
 
-class PlantedPrograms : public ::testing::Test {
+class PlantedPrograms : public LoopbackReinstall {
 protected:
-    void SetUp() override {
-        FakeAgent::Remove();
-        ReinstallFakes::g_boxes.clear();
-        ReinstallFakes::g_started.clear();
-        g_reinstallPlatform.messageBox = &ReinstallFakes::RecordBox;
-        g_reinstallPlatform.getNativeSystemInfo = &ReinstallFakes::X64;
-        ASSERT_TRUE(m_status.Start(g_statusServerPort)) << m_status.StartError();
-        ASSERT_TRUE(m_download.Start(g_downloadServerPort)) << m_download.StartError();
-        m_status.SetFallback([](const HttpRequestRecord&) { return HttpReply::Json(kNormal); });
-        ASSERT_TRUE(FakeAgentPackage::IsBuilt(FakeAgentPackage::Path64()));
-        m_download.Route("/download/qev/qev64.msi", HttpReply::Bytes(ReadWholeFile(FakeAgentPackage::Path64())));
-        m_job.Attach(m_recorder.Window());
-    }
     void TearDown() override {
-        g_reinstallPlatform = ReinstallPlatform();
         for (const std::string& plant : m_plants) {
             ::DeleteFileA(plant.c_str());
             ::DeleteFileA((plant + ".ran").c_str());
         }
-        FakeAgent::Remove();
+        LoopbackReinstall::TearDown();
     }
 
     // A copy of the marker program at path; removed with its marker after the case.
@@ -201,10 +187,6 @@ protected:
         return ran;
     }
 
-    HttpTestServer m_status;
-    HttpTestServer m_download;
-    MessageRecorder m_recorder;
-    RepairJob m_job{L"old-uuid"};
     std::vector<std::string> m_plants;
 };
 

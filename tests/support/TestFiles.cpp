@@ -55,10 +55,14 @@ std::string SiblingPath(const std::string& relative) {
     return ExecutableDirectory() + "\\" + relative;
 }
 
+std::string TempDir() {
+    char buffer[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, buffer);
+    return buffer;
+}
+
 std::string MakeTempDirectory(const std::string& tag) {
-    char tmp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, tmp);
-    std::string dir = std::string(tmp) + "qevzun-test-" + tag + "-" + std::to_string(::GetCurrentProcessId());
+    std::string dir = TempDir() + "qevzun-test-" + tag + "-" + std::to_string(::GetCurrentProcessId());
     RemoveTree(dir);
     ::CreateDirectoryA(dir.c_str(), nullptr);
     return dir;

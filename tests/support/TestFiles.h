@@ -8,4 +8,5 @@ bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);              // no error when absent
 std::string ExecutableDirectory();                     // of the running test binary
 std::string SiblingPath(const std::string& relative);  // ExecutableDirectory() + "\" + relative
+std::string TempDir();                                 // as GetTempPathA gives it, with its backslash
 std::string MakeTempDirectory(const std::string& tag); // fresh, empty, under %TEMP%

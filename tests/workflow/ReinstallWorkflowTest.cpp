@@ -48,12 +48,6 @@ std::string StateAnswer(const char* state) {
     return std::string("{\"status\":0,\"data\":{\"state\":\"") + state + "\",\"releaseVersion\":\"3.6.0.1\"}}";
 }
 
-std::string TempDir() {
-    char buffer[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, buffer);
-    return buffer;
-}
-
 // A rightly signed package that Windows Installer refuses: the install
 // fails, the server decides.
 const std::string& RefusedPackage() {
